@@ -1,0 +1,97 @@
+#include "core/runtime/VirtualLoop.h"
+
+namespace parlune {
+
+VirtualLoop::VirtualLoop() : start_(TimePoint{} + std::chrono::hours(1)), now_(start_) {}
+
+VirtualLoop::~VirtualLoop() = default;
+
+void VirtualLoop::post(std::function<void()> job) {
+    std::lock_guard lock(mutex_);
+    ready_.push_back(std::move(job));
+}
+
+TimerHandle VirtualLoop::postAfter(Duration delay, std::function<void()> job) {
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard lock(mutex_);
+    const TimePoint due = now_ + (delay < Duration::zero() ? Duration::zero() : delay);
+    timers_.emplace(std::make_pair(due, sequence_++), Timer{cancelled, std::move(job)});
+    return TimerHandle(cancelled);
+}
+
+TimePoint VirtualLoop::now() const {
+    std::lock_guard lock(mutex_);
+    return now_;
+}
+
+Duration VirtualLoop::elapsed() const { return now() - start_; }
+
+std::size_t VirtualLoop::pendingTimers() const {
+    std::lock_guard lock(mutex_);
+    std::size_t count = 0;
+    for (const auto& [key, timer] : timers_) {
+        if (!timer.cancelled->load()) ++count;
+    }
+    return count;
+}
+
+bool VirtualLoop::runOneReady() {
+    std::function<void()> job;
+    {
+        std::lock_guard lock(mutex_);
+        if (ready_.empty()) return false;
+        job = std::move(ready_.front());
+        ready_.pop_front();
+    }
+    job();
+    return true;
+}
+
+void VirtualLoop::runUntilIdle() {
+    while (runOneReady()) {
+    }
+}
+
+bool VirtualLoop::runNextTimer() {
+    runUntilIdle();
+    Timer timer;
+    {
+        std::lock_guard lock(mutex_);
+        while (!timers_.empty() && timers_.begin()->second.cancelled->load()) timers_.erase(timers_.begin());
+        if (timers_.empty()) return false;
+        auto first = timers_.begin();
+        now_ = first->first.first;
+        timer = std::move(first->second);
+        timers_.erase(first);
+    }
+    timer.job();
+    runUntilIdle();
+    return true;
+}
+
+void VirtualLoop::advance(Duration by) {
+    TimePoint target;
+    {
+        std::lock_guard lock(mutex_);
+        target = now_ + by;
+    }
+    runUntilIdle();
+    for (;;) {
+        Timer timer;
+        {
+            std::lock_guard lock(mutex_);
+            while (!timers_.empty() && timers_.begin()->second.cancelled->load()) timers_.erase(timers_.begin());
+            if (timers_.empty() || timers_.begin()->first.first > target) break;
+            auto first = timers_.begin();
+            now_ = first->first.first;
+            timer = std::move(first->second);
+            timers_.erase(first);
+        }
+        timer.job();
+        runUntilIdle();
+    }
+    std::lock_guard lock(mutex_);
+    now_ = target;
+}
+
+}  // namespace parlune

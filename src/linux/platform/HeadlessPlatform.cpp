@@ -1,0 +1,26 @@
+#include "linux/platform/HeadlessPlatform.h"
+
+#include "core/session/HeadlessWorkers.h"
+#include "linux/platform/XdgPaths.h"
+#include "linux/settings/FileSettingsStore.h"
+
+namespace parlune {
+
+PlatformBundle makeHeadlessPlatform(EventLoop& loop) {
+    PlatformBundle platform;
+    platform.loop = &loop;
+    platform.store = std::make_shared<FileSettingsStore>(FileSettingsStore::defaultPath());
+    platform.dictationManager = std::make_shared<HeadlessDictationManager>();
+    platform.keyboardMonitor = std::make_shared<HeadlessKeyboardMonitor>();
+    platform.statusIndicator = std::make_shared<HeadlessStatusIndicator>();
+    platform.mediaController = std::make_shared<HeadlessMediaController>();
+    platform.diffTracker = std::make_shared<HeadlessDiffTracker>();
+    platform.autoDictionaryNotifier = std::make_shared<HeadlessAutoDictionaryNotifier>();
+    platform.textInjector = std::make_shared<HeadlessTextInjector>();
+    platform.textProcessor = std::make_shared<PassThroughTextProcessor>();
+    platform.workspace = std::make_shared<HeadlessWorkspace>();
+    platform.applicationSupportFolder = xdg::dataHome();
+    return platform;
+}
+
+}  // namespace parlune
