@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/runtime/StdLoop.h"
+#include "linux/runtime/StdLoop.h"
 #include "core/session/AppState.h"
 
 #include <memory>

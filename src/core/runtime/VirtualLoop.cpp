@@ -24,6 +24,20 @@ TimePoint VirtualLoop::now() const {
     return now_;
 }
 
+WatchHandle VirtualLoop::watchReadable(int fd, std::function<void()> onReadable) {
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    watches_.emplace_back(fd, Timer{cancelled, std::move(onReadable)});
+    return WatchHandle(cancelled);
+}
+
+void VirtualLoop::notifyReadable(int fd) {
+    auto watches = watches_;
+    for (auto& [watchedFd, watch] : watches) {
+        if (watchedFd == fd && !watch.cancelled->load()) watch.job();
+    }
+    runUntilIdle();
+}
+
 Duration VirtualLoop::elapsed() const { return now() - start_; }
 
 std::size_t VirtualLoop::pendingTimers() const {

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace parlune {
 
@@ -19,6 +20,9 @@ public:
     void post(std::function<void()> job) override;
     TimerHandle postAfter(Duration delay, std::function<void()> job) override;
     TimePoint now() const override;
+    // Watches are only recorded: a test says when an fd became readable with notifyReadable().
+    WatchHandle watchReadable(int fd, std::function<void()> onReadable) override;
+    void notifyReadable(int fd);
 
     // Runs posted jobs (and what they post) until none is left; timers do not fire.
     void runUntilIdle();
@@ -44,6 +48,7 @@ private:
     std::deque<std::function<void()>> ready_;
     std::multimap<std::pair<TimePoint, std::uint64_t>, Timer> timers_;
     std::uint64_t sequence_ = 0;
+    std::vector<std::pair<int, Timer>> watches_;
 };
 
 }  // namespace parlune

@@ -1,12 +1,10 @@
 #include "core/runtime/Property.h"
-#include "core/runtime/StdLoop.h"
 #include "core/runtime/Task.h"
 #include "core/runtime/VirtualLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace parlune;
@@ -49,21 +47,6 @@ TEST(VirtualLoop, RunsJobsInOrderAndTimersAtTheirDueTimes) {
     loop.advance(50ms);
     EXPECT_EQ(trace.events.back(), "b@300");
     EXPECT_EQ(loop.pendingTimers(), 0u);
-}
-
-TEST(StdLoop, ServesPostsFromOtherThreadsAndTimersUntilQuit) {
-    StdLoop loop;
-    std::vector<std::string> seen;
-    std::thread poster([&] { loop.post([&] { seen.push_back("from thread"); }); });
-    loop.postAfter(5ms, [&] {
-        seen.push_back("timer");
-        loop.quit();
-    });
-    loop.postAfter(10s, [&] { loop.quit(); });  // a bound on the test, not a timing assertion
-    loop.run();
-    poster.join();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen.back(), "timer");
 }
 
 TEST(Task, SpawnRunsLaterAsItsOwnJobAndSleepsOnTheLoopClock) {
