@@ -66,42 +66,31 @@ void VirtualLoop::runUntilIdle() {
     }
 }
 
+std::optional<VirtualLoop::Timer> VirtualLoop::popTimerDueBy(std::optional<TimePoint> limit) {
+    std::lock_guard lock(mutex_);
+    while (!timers_.empty() && timers_.begin()->second.cancelled->load()) timers_.erase(timers_.begin());
+    if (timers_.empty() || (limit && timers_.begin()->first.first > *limit)) return std::nullopt;
+    auto first = timers_.begin();
+    now_ = first->first.first;
+    Timer timer = std::move(first->second);
+    timers_.erase(first);
+    return timer;
+}
+
 bool VirtualLoop::runNextTimer() {
     runUntilIdle();
-    Timer timer;
-    {
-        std::lock_guard lock(mutex_);
-        while (!timers_.empty() && timers_.begin()->second.cancelled->load()) timers_.erase(timers_.begin());
-        if (timers_.empty()) return false;
-        auto first = timers_.begin();
-        now_ = first->first.first;
-        timer = std::move(first->second);
-        timers_.erase(first);
-    }
-    timer.job();
+    auto timer = popTimerDueBy(std::nullopt);
+    if (!timer) return false;
+    timer->job();
     runUntilIdle();
     return true;
 }
 
 void VirtualLoop::advance(Duration by) {
-    TimePoint target;
-    {
-        std::lock_guard lock(mutex_);
-        target = now_ + by;
-    }
+    const TimePoint target = now() + by;
     runUntilIdle();
-    for (;;) {
-        Timer timer;
-        {
-            std::lock_guard lock(mutex_);
-            while (!timers_.empty() && timers_.begin()->second.cancelled->load()) timers_.erase(timers_.begin());
-            if (timers_.empty() || timers_.begin()->first.first > target) break;
-            auto first = timers_.begin();
-            now_ = first->first.first;
-            timer = std::move(first->second);
-            timers_.erase(first);
-        }
-        timer.job();
+    while (auto timer = popTimerDueBy(target)) {
+        timer->job();
         runUntilIdle();
     }
     std::lock_guard lock(mutex_);

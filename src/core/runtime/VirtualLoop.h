@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,8 @@ private:
         std::function<void()> job;
     };
     bool runOneReady();
+    // Takes the earliest live timer due no later than `limit` and moves the clock to its time.
+    std::optional<Timer> popTimerDueBy(std::optional<TimePoint> limit);
 
     mutable std::mutex mutex_;
     TimePoint start_;
