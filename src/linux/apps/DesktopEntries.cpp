@@ -107,7 +107,11 @@ std::string programOf(const std::vector<std::string>& exec) {
     auto it = exec.begin();
     if (it != exec.end() && fs::path(*it).filename() == "env") {
         ++it;
-        while (it != exec.end() && (it->find('=') != std::string::npos || it->starts_with("-"))) ++it;
+        while (it != exec.end() && (it->find('=') != std::string::npos || it->starts_with("-"))) {
+            const bool takesValue = *it == "-u" || *it == "-C";  // --unset NAME, --chdir DIR
+            ++it;
+            if (takesValue && it != exec.end()) ++it;
+        }
     }
     return it != exec.end() ? fs::path(*it).filename().string() : std::string();
 }
