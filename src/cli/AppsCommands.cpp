@@ -89,8 +89,8 @@ int runFrontmost(const std::vector<std::string>& args) {
 
 const bool registered =
     registerCommand({"apps",
-                     "  apps [--category CATEGORY]  list the installed applications (key, name, categories, style),\n"
-                     "                             or those of one category (work, social, code) favourites first\n",
+                     "  apps [--category NAME]     list the installed applications: key, name, categories, style;\n"
+                     "                             with a category (work, social, code) its own, favourites first\n",
                      runApps}) &&
     registerCommand({"style",
                      "  style APP_KEY STYLE        set the writing style (casual, standard, formal) of one application\n",
