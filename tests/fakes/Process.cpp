@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,26 +16,39 @@
 extern char** environ;
 
 namespace parlune::testing {
+namespace {
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                         std::chrono::milliseconds timeout) {
-    ProcessResult result;
+// The test's own environment with `overrides` applied, as NAME=VALUE strings.
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& overrides) {
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         std::string item(*entry);
         const auto equals = item.find('=');
         if (equals != std::string::npos) merged[item.substr(0, equals)] = item.substr(equals + 1);
     }
-    for (const auto& [key, value] : environment) merged[key] = value;
-    std::vector<std::string> envStrings;
-    for (const auto& [key, value] : merged) envStrings.push_back(key + "=" + value);
-    std::vector<char*> envp;
-    for (auto& item : envStrings) envp.push_back(item.data());
-    envp.push_back(nullptr);
+    for (const auto& [key, value] : overrides) merged[key] = value;
+    std::vector<std::string> result;
+    for (const auto& [key, value] : merged) result.push_back(key + "=" + value);
+    return result;
+}
+
+// A null-terminated array of pointers into `items`, for exec.
+std::vector<char*> pointers(std::vector<std::string>& items) {
+    std::vector<char*> result;
+    for (auto& item : items) result.push_back(item.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                         std::chrono::milliseconds timeout) {
+    ProcessResult result;
+    std::vector<std::string> envStrings = environmentWith(environment);
+    std::vector<char*> envp = pointers(envStrings);
     std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (auto& item : args) argp.push_back(item.data());
-    argp.push_back(nullptr);
+    std::vector<char*> argp = pointers(args);
 
     int out[2];
     int err[2];
@@ -86,6 +100,40 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
     ::waitpid(pid, &status, 0);
     if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::map<std::string, std::string>& environment, int fd3) {
+    std::vector<std::string> envStrings = environmentWith(environment);
+    std::vector<char*> envp = pointers(envStrings);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp = pointers(args);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // Through a descriptor above 3, so that the copy to 3 is always a real dup2 that drops close-on-exec.
+    const int handed = fd3 >= 0 ? ::fcntl(fd3, F_DUPFD_CLOEXEC, 10) : -1;
+    if (handed >= 0) posix_spawn_file_actions_adddup2(&actions, handed, 3);
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) == 0) pid_ = pid;
+    posix_spawn_file_actions_destroy(&actions);
+    if (handed >= 0) ::close(handed);
+}
+
+BackgroundProcess::~BackgroundProcess() { stop(); }
+
+void BackgroundProcess::stop() {
+    if (pid_ <= 0) return;
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));  // readable once the process ends
+    ::kill(pid_, SIGTERM);
+    pollfd exited{pidfd, POLLIN, 0};
+    if (pidfd < 0 || ::poll(&exited, 1, 5000) <= 0) ::kill(pid_, SIGKILL);
+    if (pidfd >= 0) ::close(pidfd);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
 }
 
 TemporaryFolder::TemporaryFolder() {

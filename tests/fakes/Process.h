@@ -20,6 +20,26 @@ struct ProcessResult {
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
+// A program started in the background with an argument vector (no shell) and the test's environment
+// plus `environment`; standard input, output and error are /dev/null. `fd3`, when not -1, is handed
+// to the program as its file descriptor 3. Stopped (SIGTERM, then SIGKILL after 5 s) and reaped on
+// destruction.
+class BackgroundProcess {
+public:
+    BackgroundProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
+                      int fd3 = -1);
+    ~BackgroundProcess();
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    int pid() const { return pid_; }
+    void stop();
+
+private:
+    int pid_ = -1;
+};
+
 // A folder under the system's temporary folder, removed with everything in it on destruction.
 class TemporaryFolder {
 public:

@@ -2,6 +2,7 @@
 
 #include "core/runtime/EventLoop.h"
 #include "core/session/Workers.h"
+#include "platform/ApplicationScanner.h"
 #include "platform/SettingsStore.h"
 
 #include <filesystem>
@@ -24,6 +25,8 @@ struct PlatformBundle {
     std::shared_ptr<ITextProcessor> textProcessor;
     std::shared_ptr<IWorkspace> workspace;
     std::shared_ptr<ISpellChecker> spellChecker;
+    // Lists the installed applications; the views load their InstalledAppsProvider with it.
+    std::shared_ptr<ApplicationScanner> applicationScanner;
     // The application-support folder (profile picture and other files of ours).
     std::filesystem::path applicationSupportFolder;
     // The hotkey used when none is stored or the stored one cannot be read. Desktops on which the

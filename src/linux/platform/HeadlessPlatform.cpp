@@ -1,6 +1,7 @@
 #include "linux/platform/HeadlessPlatform.h"
 
 #include "core/session/HeadlessWorkers.h"
+#include "linux/apps/DesktopApplicationScanner.h"
 #include "linux/platform/XdgPaths.h"
 #include "linux/settings/FileSettingsStore.h"
 
@@ -19,6 +20,7 @@ PlatformBundle makeHeadlessPlatform(EventLoop& loop) {
     platform.textInjector = std::make_shared<HeadlessTextInjector>();
     platform.textProcessor = std::make_shared<PassThroughTextProcessor>();
     platform.workspace = std::make_shared<HeadlessWorkspace>();
+    platform.applicationScanner = DesktopApplicationScanner::forCurrentUser();
     platform.applicationSupportFolder = xdg::dataHome();
     return platform;
 }

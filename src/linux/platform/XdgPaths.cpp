@@ -1,17 +1,19 @@
 #include "linux/platform/XdgPaths.h"
 
 #include <cstdlib>
+#include <string_view>
 #include <pwd.h>
 #include <unistd.h>
 
 namespace parlune::xdg {
-namespace {
 
 std::filesystem::path home() {
     if (const char* value = std::getenv("HOME"); value != nullptr && *value != '\0') return value;
     if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) return entry->pw_dir;
     return "/";
 }
+
+namespace {
 
 std::filesystem::path fromEnvironment(const char* name, const std::filesystem::path& fallbackUnderHome) {
     if (const char* value = std::getenv(name); value != nullptr) {
@@ -26,5 +28,18 @@ std::filesystem::path fromEnvironment(const char* name, const std::filesystem::p
 std::filesystem::path configHome() { return fromEnvironment("XDG_CONFIG_HOME", ".config"); }
 
 std::filesystem::path dataHome() { return fromEnvironment("XDG_DATA_HOME", ".local/share"); }
+
+std::vector<std::filesystem::path> dataDirs() {
+    const char* value = std::getenv("XDG_DATA_DIRS");
+    std::string_view list = value != nullptr && *value != '\0' ? value : "/usr/local/share:/usr/share";
+    std::vector<std::filesystem::path> result;
+    while (!list.empty()) {
+        const auto colon = list.find(':');
+        std::filesystem::path folder(list.substr(0, colon));
+        if (folder.is_absolute()) result.push_back(std::move(folder));
+        list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
+    }
+    return result;
+}
 
 }  // namespace parlune::xdg
