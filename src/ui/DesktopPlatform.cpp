@@ -1,13 +1,12 @@
 #include "ui/DesktopPlatform.h"
 
-#include "core/session/HeadlessWorkers.h"
-#include "linux/platform/XdgPaths.h"
-#include "linux/settings/FileSettingsStore.h"
+#include "linux/platform/HeadlessPlatform.h"
 
 namespace parlune {
 
-// One line per worker: each takes the real Linux implementation as it becomes available; the
-// rest stay the headless ones (nothing monitored, recorded or pasted).
+// The command line's surroundings (the user's settings store and folders, headless workers), with
+// the desktop's own pieces in place. Each worker that has its real Linux implementation gets one
+// line here; the others stay headless (nothing monitored, recorded or pasted).
 DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     DesktopPlatform desktop;
     // The frontmost application's icon: none until the frontmost-application lookup is plugged in.
@@ -15,19 +14,8 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     desktop.indicator = std::make_shared<StatusIndicatorController>(engine, frontmostIcon);
     desktop.suggestionPanel = std::make_shared<SuggestionPanel>(engine);
 
-    PlatformBundle& platform = desktop.bundle;
-    platform.loop = &loop;
-    platform.store = std::make_shared<FileSettingsStore>(FileSettingsStore::defaultPath());
-    platform.dictationManager = std::make_shared<HeadlessDictationManager>();
-    platform.keyboardMonitor = std::make_shared<HeadlessKeyboardMonitor>();
-    platform.statusIndicator = desktop.indicator;
-    platform.mediaController = std::make_shared<HeadlessMediaController>();
-    platform.diffTracker = std::make_shared<HeadlessDiffTracker>();
-    platform.autoDictionaryNotifier = std::make_shared<HeadlessAutoDictionaryNotifier>();
-    platform.textInjector = std::make_shared<HeadlessTextInjector>();
-    platform.textProcessor = std::make_shared<PassThroughTextProcessor>();
-    platform.workspace = std::make_shared<HeadlessWorkspace>();
-    platform.applicationSupportFolder = xdg::dataHome();
+    desktop.bundle = makeHeadlessPlatform(loop);
+    desktop.bundle.statusIndicator = desktop.indicator;
     return desktop;
 }
 

@@ -38,6 +38,13 @@ const QByteArray feed = R"(<?xml version="1.0" encoding="utf-8"?>
   </channel>
 </rss>)";
 
+// The feed as a file in `folder`, fetched through a file: URL.
+QUrl writeFeed(const TemporaryFolder& folder) {
+    const std::string path = folder.path() + "/appcast.xml";
+    std::ofstream(path) << feed.toStdString();
+    return QUrl::fromLocalFile(QString::fromStdString(path));
+}
+
 }  // namespace
 
 TEST(Appcast, ReadsVersionsFromItemElementsAndEnclosureAttributesAndPicksTheNewest) {
@@ -76,14 +83,12 @@ TEST(UpdaterController, ComparesTheFeedsNewestReleaseWithTheRunningVersion) {
 TEST(UpdaterController, FetchesTheFeedAndReportsAnUnreachableOneAsFailed) {
     uiApplication();
     TemporaryFolder folder;
-    const std::string path = folder.path() + "/appcast.xml";
-    std::ofstream(path) << feed.toStdString();
     VirtualLoop loop;
     MemorySettingsStore store;
     const struct {
         QUrl url;
         UpdateCheckResult::Kind expected;
-    } cases[] = {{QUrl::fromLocalFile(QString::fromStdString(path)), UpdateCheckResult::Kind::updateAvailable},
+    } cases[] = {{writeFeed(folder), UpdateCheckResult::Kind::updateAvailable},
                  {QUrl::fromLocalFile(QString::fromStdString(folder.path() + "/missing.xml")), UpdateCheckResult::Kind::failed}};
     for (const auto& c : cases) {
         UpdaterController updater(loop, store, c.url, "0.1.0");
@@ -97,13 +102,11 @@ TEST(UpdaterController, FetchesTheFeedAndReportsAnUnreachableOneAsFailed) {
 TEST(UpdaterController, BackgroundChecksRunAtLaunchAtMostOnceADay) {
     uiApplication();
     TemporaryFolder folder;
-    const std::string path = folder.path() + "/appcast.xml";
-    std::ofstream(path) << feed.toStdString();
     VirtualLoop loop;
     MemorySettingsStore store;
     const auto now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     store.setReal(UpdaterController::lastCheckKey, now - 3600);  // an hour ago
-    UpdaterController updater(loop, store, QUrl::fromLocalFile(QString::fromStdString(path)), "0.1.0");
+    UpdaterController updater(loop, store, writeFeed(folder), "0.1.0");
     int checks = 0;
     QObject::connect(&updater, &UpdaterController::checkFinished, [&](const UpdateCheckResult&, bool) { ++checks; });
     updater.startUpdater();
