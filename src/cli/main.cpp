@@ -1,6 +1,8 @@
 // parlune: the command line front door.
 
 #include "cli/Command.h"
+#include "core/shell/AppDelegate.h"
+#include "ui/DesktopMain.h"
 
 #include <iostream>
 #include <string>
@@ -15,7 +17,9 @@ std::vector<Command>& registry() {
 }
 
 void printUsage(std::ostream& out) {
-    out << "Usage: parlune COMMAND [ARGUMENTS]\n\nHold-to-talk dictation for the Linux desktop.\n\nCommands:\n";
+    out << "Usage: parlune [parlune://URL]\n       parlune COMMAND [ARGUMENTS]\n\nHold-to-talk dictation for the Linux desktop.\n"
+           "Without a command, starts the desktop application (or brings the running one forward and\n"
+           "hands it the URL).\n\nCommands:\n";
     for (const auto& command : registry()) out << command.usage;
     out << "\nOptions:\n"
            "  --help                     show this help\n"
@@ -43,10 +47,8 @@ int usageError(const std::string& message) {
 int main(int argc, char** argv) {
     using namespace parlune::cli;
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        printUsage(std::cerr);
-        return 2;
-    }
+    // No command, or a URL (the scheme handler's "parlune %u"): the desktop application.
+    if (args.empty() || parlune::AppDelegate::schemeOf(args[0])) return parlune::runDesktopApplication(argc, argv, args);
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         printUsage(std::cout);
         return 0;

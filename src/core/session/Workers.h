@@ -14,6 +14,9 @@
 
 namespace parlune {
 
+// The platform's answer to the speech-recognition permission request, by its raw values.
+enum class SpeechAuthorizationStatus { notDetermined = 0, denied = 1, restricted = 2, authorized = 3 };
+
 // Microphone capture and speech recognition.
 class IDictationManager {
 public:
@@ -27,6 +30,10 @@ public:
     // Stops capture, waits for the recogniser's last results and returns the final transcript
     // (empty when nothing was recognised or nothing was recording).
     virtual Task<std::string> stopRecording() = 0;
+    // The answer to the last speech-recognition permission request, and its later changes. A
+    // manager that never asks need not override: not determined, never changing.
+    virtual SpeechAuthorizationStatus authorizationStatus() const { return SpeechAuthorizationStatus::notDetermined; }
+    virtual Subscription observeAuthorizationStatus(std::function<void(SpeechAuthorizationStatus)>) { return {}; }
 };
 
 // The system-wide hotkey watch.
@@ -41,6 +48,9 @@ public:
     virtual void setOnKeyUp(std::function<void()> callback) = 0;
     virtual void startMonitoring(const RecordedHotkey& hotkey) = 0;
     virtual void stopMonitoring() = 0;
+    // Tells `observer` each later change of hasAccessibilityPermission(); a monitor whose answer
+    // never changes need not override.
+    virtual Subscription observeAccessibilityPermission(std::function<void(bool)>) { return {}; }
 };
 
 // The recording indicator at the top of the screen.

@@ -73,7 +73,7 @@ TEST_F(Cli, AnUnreadableStoreIsMovedAsideAndTheCommandRunsOnDefaults) {
 
 TEST_F(Cli, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
     const std::pair<std::vector<std::string>, int> cases[] = {
-        {{"--help"}, 0}, {{"--version"}, 0}, {{}, 2}, {{"dance"}, 2}, {{"dictionary"}, 2}, {{"dictionary", "add"}, 2},
+        {{"--help"}, 0}, {{"--version"}, 0}, {{"dance"}, 2}, {{"dictionary"}, 2}, {{"dictionary", "add"}, 2},
         {{"settings", "extra"}, 2},
     };
     for (const auto& [arguments, code] : cases) {

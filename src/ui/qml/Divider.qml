@@ -1,0 +1,6 @@
+import QtQuick
+
+Rectangle {
+    implicitHeight: 1
+    color: Theme.separator
+}
