@@ -103,7 +103,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
-                                     const std::map<std::string, std::string>& environment, int fd3) {
+                                     const std::map<std::string, std::string>& environment, int fd3,
+                                     const std::string& outputFile) {
     std::vector<std::string> envStrings = environmentWith(environment);
     std::vector<char*> envp = pointers(envStrings);
     std::vector<std::string> args = argv;
@@ -111,18 +112,20 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     // Through a descriptor above 3, so that the copy to 3 is always a real dup2 that drops close-on-exec.
     const int handed = fd3 >= 0 ? ::fcntl(fd3, F_DUPFD_CLOEXEC, 10) : -1;
     if (handed >= 0) posix_spawn_file_actions_adddup2(&actions, handed, 3);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) == 0) pid_ = pid;
+    if (::posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) == 0) pid_ = pid;
     posix_spawn_file_actions_destroy(&actions);
     if (handed >= 0) ::close(handed);
 }
 
 BackgroundProcess::~BackgroundProcess() { stop(); }
+
+bool BackgroundProcess::running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 void BackgroundProcess::stop() {
     if (pid_ <= 0) return;

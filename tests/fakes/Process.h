@@ -20,20 +20,21 @@ struct ProcessResult {
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
-// A program started in the background with an argument vector (no shell) and the test's environment
-// plus `environment`; standard input, output and error are /dev/null. `fd3`, when not -1, is handed
-// to the program as its file descriptor 3. Stopped (SIGTERM, then SIGKILL after 5 s) and reaped on
-// destruction.
+// A program started in the background with an argument vector (no shell, looked up on PATH) and
+// the test's environment plus `environment`; standard input is /dev/null, standard output and error
+// go to `outputFile`. `fd3`, when not -1, is handed to the program as its file descriptor 3. Stopped
+// (SIGTERM, then SIGKILL after 5 s) and reaped on destruction.
 class BackgroundProcess {
 public:
     BackgroundProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
-                      int fd3 = -1);
+                      int fd3 = -1, const std::string& outputFile = "/dev/null");
     ~BackgroundProcess();
     BackgroundProcess(const BackgroundProcess&) = delete;
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
     int pid() const { return pid_; }
+    bool running() const;
     void stop();
 
 private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fakes/Process.h"
+
 // Support for the view tests: one QApplication per test binary (offscreen unless a test set up a
 // display first), bounded waits that keep the event loop turning, grabs and screenshots, and a
 // private Xvfb with a window manager for what the offscreen platform cannot draw.
@@ -115,42 +117,6 @@ inline bool near(QColor actual, QColor expected, int tolerance = 24) {
            std::abs(actual.blue() - expected.blue()) <= tolerance;
 }
 
-// A program started in the background; killed (by PID) and reaped on destruction.
-class BackgroundProcess {
-public:
-    BackgroundProcess(const std::vector<std::string>& argv, const std::string& outputFile = "/dev/null", int extraFd = -1) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (extraFd >= 0) posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
-        std::vector<char*> args;
-        for (const auto& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
-        args.push_back(nullptr);
-        if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~BackgroundProcess() { stop(); }
-    BackgroundProcess(const BackgroundProcess&) = delete;
-    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
-    pid_t pid() const { return pid_; }
-    bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-    void stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        for (int i = 0; i < 200 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ++i) ::usleep(10'000);
-        if (::waitpid(pid_, nullptr, WNOHANG) == 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
 // A private X server (display number chosen by the server) with openbox as window manager.
 class XvfbDisplay {
 public:
@@ -159,7 +125,7 @@ public:
         if (::pipe(fds) != 0) return;
         server_ = std::make_unique<BackgroundProcess>(
             std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
-            "/dev/null", fds[1]);
+            std::map<std::string, std::string>{}, fds[1]);
         ::close(fds[1]);
         std::string number;
         char c;

@@ -50,7 +50,7 @@ TEST(DesktopApplication, ASecondLaunchHandsItsUrlToTheRunningInstanceAndExits) {
     PrivateSession session;
     ::setenv("PARLUNE_REPORT_FIRST_FRAME", "1", 1);
     const std::string output = session.home.path() + "/first.log";
-    BackgroundProcess first({PARLUNE_BINARY}, output);
+    BackgroundProcess first({PARLUNE_BINARY}, {}, -1, output);
     ASSERT_TRUE(waitForText(output, "first frame", 30s)) << readFile(output);
 
     const auto second = runProcess({PARLUNE_BINARY, "parlune://auth/callback?code=42"}, {}, 20s);
