@@ -29,9 +29,13 @@ std::filesystem::path configHome() { return fromEnvironment("XDG_CONFIG_HOME", "
 
 std::filesystem::path dataHome() { return fromEnvironment("XDG_DATA_HOME", ".local/share"); }
 
-std::vector<std::filesystem::path> dataDirs() {
-    const char* value = std::getenv("XDG_DATA_DIRS");
-    std::string_view list = value != nullptr && *value != '\0' ? value : "/usr/local/share:/usr/share";
+namespace {
+
+// A colon-separated folder list from the environment; the fallback list when the variable is unset
+// or empty.
+std::vector<std::filesystem::path> folderList(const char* name, std::string_view fallback) {
+    const char* value = std::getenv(name);
+    std::string_view list = value != nullptr && *value != '\0' ? value : fallback;
     std::vector<std::filesystem::path> result;
     while (!list.empty()) {
         const auto colon = list.find(':');
@@ -41,5 +45,11 @@ std::vector<std::filesystem::path> dataDirs() {
     }
     return result;
 }
+
+}  // namespace
+
+std::vector<std::filesystem::path> dataDirs() { return folderList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"); }
+
+std::vector<std::filesystem::path> configDirs() { return folderList("XDG_CONFIG_DIRS", "/etc/xdg"); }
 
 }  // namespace parlune::xdg

@@ -10,6 +10,8 @@ std::filesystem::path configHome();  // $XDG_CONFIG_HOME, else ~/.config
 std::filesystem::path dataHome();    // $XDG_DATA_HOME, else ~/.local/share
 // $XDG_DATA_DIRS (absolute entries only), else /usr/local/share and /usr/share.
 std::vector<std::filesystem::path> dataDirs();
+// $XDG_CONFIG_DIRS (absolute entries only), else /etc/xdg.
+std::vector<std::filesystem::path> configDirs();
 std::filesystem::path home();  // $HOME, else the password database's entry, else "/"
 
 }  // namespace parlune::xdg
