@@ -28,6 +28,20 @@ constexpr std::uint64_t keyUp = std::uint64_t{1} << 11;         // 0x800
 constexpr std::uint64_t flagsChanged = std::uint64_t{1} << 12;  // 0x1000
 }  // namespace KeyEventMask
 
+// The mask bit of a key event type; 0 for the tap's notices, which are always delivered.
+constexpr std::uint64_t eventMaskOf(KeyEventType type) {
+    switch (type) {
+    case KeyEventType::keyDown:
+        return KeyEventMask::keyDown;
+    case KeyEventType::keyUp:
+        return KeyEventMask::keyUp;
+    case KeyEventType::flagsChanged:
+        return KeyEventMask::flagsChanged;
+    default:
+        return 0;
+    }
+}
+
 struct KeyEvent {
     KeyEventType type = KeyEventType::keyDown;
     std::uint16_t keyCode = 0;  // virtual key code

@@ -49,19 +49,6 @@ private:
     std::shared_ptr<FakeKeyboardEvents::Monitor> monitor_;
 };
 
-std::uint64_t maskOf(KeyEventType type) {
-    switch (type) {
-    case KeyEventType::keyDown:
-        return KeyEventMask::keyDown;
-    case KeyEventType::keyUp:
-        return KeyEventMask::keyUp;
-    case KeyEventType::flagsChanged:
-        return KeyEventMask::flagsChanged;
-    default:
-        return 0;
-    }
-}
-
 }  // namespace
 
 KeyEvent keyEvent(KeyEventType type, std::uint16_t keyCode, std::uint64_t flags, std::initializer_list<std::uint16_t> text) {
@@ -113,14 +100,14 @@ std::optional<TapDecision> FakeKeyboardEvents::tap(const KeyEvent& event) {
     if (live == nullptr || !(*live)->enabled || !(*live)->served) return std::nullopt;
     const auto& tap = **live;
     // Events outside the mask never reach the callback; the tap's own notices always do.
-    const auto bit = maskOf(event.type);
+    const auto bit = eventMaskOf(event.type);
     if (bit != 0 && (tap.options.eventMask & bit) == 0) return TapDecision::pass;
     return tap.callback(event.type, event, tap.userInfo);
 }
 
 void FakeKeyboardEvents::monitor(const KeyEvent& event, bool global) {
     for (const auto& monitor : liveMonitors()) {
-        if (monitor->global == global && (monitor->mask & maskOf(event.type)) != 0) monitor->handler(event);
+        if (monitor->global == global && (monitor->mask & eventMaskOf(event.type)) != 0) monitor->handler(event);
     }
 }
 
