@@ -38,7 +38,7 @@ TEST_F(Cli, FirstRunPrintsTheDefaultsAndStoresOnlyTheEmptyDictionary) {
     ASSERT_EQ(result.exitCode, 0) << result.standardError;
     const auto printed = nlohmann::json::parse(result.standardOutput);
     EXPECT_EQ(printed["selectedModelProvider"], "Local");
-    EXPECT_EQ(printed["selectedHotkey"], nlohmann::json::parse(R"({"keyCode":63,"modifierFlags":0,"displayName":"Fn"})"));
+    EXPECT_EQ(printed["selectedHotkey"], nlohmann::json::parse(R"({"keyCode":62,"modifierFlags":0,"displayName":"Right Control"})"));
     EXPECT_EQ(printed["totalWords"], 0);
     EXPECT_EQ(nlohmann::json::parse(read(settingsFile())), nlohmann::json::parse(R"({"userDictionary": []})"));
     EXPECT_EQ(fs::status(settingsFile()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
