@@ -4,6 +4,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -31,8 +32,13 @@ struct SessionBus {
 
 void setError(std::string* error, int status, const sd_bus_error& busError) {
     if (error == nullptr) return;
-    *error = sd_bus_error_is_set(&busError) ? std::string(busError.message ? busError.message : busError.name)
-                                            : std::string(std::strerror(-status));
+    if (sd_bus_error_is_set(&busError)) {
+        *error = busError.message != nullptr ? busError.message : busError.name;
+    } else if (status == -ENOMEDIUM) {
+        *error = "no session bus";
+    } else {
+        *error = std::strerror(-status);
+    }
 }
 
 }  // namespace
