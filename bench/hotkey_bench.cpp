@@ -25,7 +25,8 @@ public:
     struct Tap final : EventTap {
         void setEnabled(bool) override {}
     };
-    std::unique_ptr<EventTap> createEventTap(const EventTapOptions&, EventTapCallback tapCallback, void* tapUserInfo) override {
+    std::unique_ptr<EventTap> createEventTap(const EventTapOptions&, EventTapCallback tapCallback,
+                                             void* tapUserInfo) override {
         callback = tapCallback;
         userInfo = tapUserInfo;
         return std::make_unique<Tap>();

@@ -101,7 +101,8 @@ int watchHotkey() {
         return 1;
     }
     std::cerr << "Watching \"" << hotkey.displayName << "\" ("
-              << (monitor->isTapping() ? "kept from other applications" : "observed only, other applications see it too")
+              << (monitor->isTapping() ? "kept from other applications"
+                                       : "observed only, other applications see it too")
               << ") — press Ctrl+C to stop" << std::endl;
     headless.loop.run();
     monitor->stopMonitoring();

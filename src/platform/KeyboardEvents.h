@@ -60,7 +60,7 @@ enum class TapDecision { pass, swallow };
 using EventTapCallback = TapDecision (*)(KeyEventType type, const KeyEvent& event, void* userInfo);
 
 struct EventTapOptions {
-    bool listenOnly = false;     // true: observe only, the callback's decision is not used
+    bool listenOnly = false;      // true: observe only, the callback's decision is not used
     std::uint64_t eventMask = 0;  // KeyEventMask bits
     // The hotkey an active tap is made for. A platform that can take only chosen keys away from the
     // applications (X11 key grabs) watches this key with these modifiers and nothing else.

@@ -51,7 +51,8 @@ private:
 
 }  // namespace
 
-KeyEvent keyEvent(KeyEventType type, std::uint16_t keyCode, std::uint64_t flags, std::initializer_list<std::uint16_t> text) {
+KeyEvent keyEvent(KeyEventType type, std::uint16_t keyCode, std::uint64_t flags,
+                  std::initializer_list<std::uint16_t> text) {
     KeyEvent event;
     event.type = type;
     event.keyCode = keyCode;
@@ -86,7 +87,9 @@ std::unique_ptr<EventMonitor> FakeKeyboardEvents::addLocalMonitor(std::uint64_t 
     return std::make_unique<MonitorHandle>(monitor);
 }
 
-bool FakeKeyboardEvents::canSee(std::uint16_t keyCode, std::uint64_t) const { return !unseenKeyCodes.contains(keyCode); }
+bool FakeKeyboardEvents::canSee(std::uint16_t keyCode, std::uint64_t) const {
+    return !unseenKeyCodes.contains(keyCode);
+}
 
 const std::shared_ptr<FakeKeyboardEvents::Tap>* FakeKeyboardEvents::liveTap() const {
     for (const auto& tap : taps) {

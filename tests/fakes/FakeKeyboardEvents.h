@@ -25,6 +25,16 @@ namespace parlune::fakes {
 
 KeyEvent keyEvent(KeyEventType type, std::uint16_t keyCode, std::uint64_t flags = 0,
                   std::initializer_list<std::uint16_t> text = {});
+inline KeyEvent flagsChanged(std::uint16_t keyCode, std::uint64_t flags) {
+    return keyEvent(KeyEventType::flagsChanged, keyCode, flags);
+}
+inline KeyEvent keyDown(std::uint16_t keyCode, std::uint64_t flags = 0,
+                        std::initializer_list<std::uint16_t> text = {}) {
+    return keyEvent(KeyEventType::keyDown, keyCode, flags, text);
+}
+inline KeyEvent keyUp(std::uint16_t keyCode, std::uint64_t flags = 0) {
+    return keyEvent(KeyEventType::keyUp, keyCode, flags);
+}
 
 class FakeKeyboardEvents final : public KeyboardEvents {
 public:

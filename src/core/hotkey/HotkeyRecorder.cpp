@@ -29,20 +29,12 @@ void HotkeyRecorder::startRecordingTap() {
     EventTapOptions options;
     options.listenOnly = true;
     options.eventMask = tapEventMask;
-    auto tap = events_->createEventTap(options, &HotkeyRecorder::tapCallback, tapContext_.get());
-    if (!tap) return;  // no message: the focused view's keys are used instead
-    auto source = events_->addToMainLoop(*tap);
-    tap->setEnabled(true);
-    eventTap_ = std::move(tap);
-    runLoopSource_ = std::move(source);
+    // Without a tap, no message: the focused view's keys are used instead.
+    tap_.start(*events_, options, &HotkeyRecorder::tapCallback, tapContext_.get());
 }
 
 void HotkeyRecorder::stopRecordingTap() {
-    if (eventTap_) {
-        eventTap_->setEnabled(false);
-        eventTap_.reset();
-    }
-    runLoopSource_.reset();
+    tap_.stop();
     tapContext_.reset();
 }
 
@@ -86,13 +78,14 @@ void HotkeyRecorder::record(RecordedHotkey hotkey) {
 
 void HotkeyRecorder::keyDown(std::uint16_t keyCode, std::uint64_t modifierFlags,
                              const std::optional<std::string>& charactersIgnoringModifiers) {
-    if (eventTap_) return;
+    if (tap_.isRunning()) return;
     const std::uint64_t modifiers = modifierFlags & hotkeyModifierMask;
-    record(RecordedHotkey{keyCode, modifiers, displayName(keyCode, modifiers, charactersIgnoringModifiers, std::nullopt)});
+    record(
+        RecordedHotkey{keyCode, modifiers, displayName(keyCode, modifiers, charactersIgnoringModifiers, std::nullopt)});
 }
 
 void HotkeyRecorder::flagsChanged(std::uint16_t keyCode, std::uint64_t modifierFlags) {
-    if (eventTap_ || !isModifierKeyCode(keyCode)) return;
+    if (tap_.isRunning() || !isModifierKeyCode(keyCode)) return;
     const auto bit = modifierFlag(keyCode);
     if (!bit || (modifierFlags & *bit) == 0) return;  // releases are ignored
     record(RecordedHotkey{keyCode, 0, displayName(keyCode, 0, std::nullopt, std::nullopt)});

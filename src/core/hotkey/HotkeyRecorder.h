@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/hotkey/ServedTap.h"
 #include "core/runtime/EventLoop.h"
 #include "core/values/Values.h"
 #include "platform/KeyboardEvents.h"
@@ -47,10 +48,11 @@ public:
     void startRecordingTap();
     // The host took it away, or a result was delivered.
     void stopRecordingTap();
-    bool isListening() const { return eventTap_ != nullptr; }
+    bool isListening() const { return tap_.isRunning(); }
 
     // The focused view's key events, used only while no tap runs; both consume the event.
-    void keyDown(std::uint16_t keyCode, std::uint64_t modifierFlags, const std::optional<std::string>& charactersIgnoringModifiers);
+    void keyDown(std::uint16_t keyCode, std::uint64_t modifierFlags,
+                 const std::optional<std::string>& charactersIgnoringModifiers);
     void flagsChanged(std::uint16_t keyCode, std::uint64_t modifierFlags);
 
     // The listen-only tap's gesture logic; `userInfo` is the RecorderTapContext. Always passes.
@@ -60,15 +62,15 @@ public:
 
 private:
     HotkeyRecorder(EventLoop& loop, std::shared_ptr<KeyboardEvents> events);
-    void deliver(std::uint16_t keyCode, std::uint64_t modifierFlags, const std::optional<std::vector<std::uint16_t>>& codeUnits);
+    void deliver(std::uint16_t keyCode, std::uint64_t modifierFlags,
+                 const std::optional<std::vector<std::uint16_t>>& codeUnits);
     void record(RecordedHotkey hotkey);
 
     EventLoop& loop_;
     std::shared_ptr<KeyboardEvents> events_;
     RecordCallback onRecord_;
     std::unique_ptr<RecorderTapContext> tapContext_;  // outlives the tap: declared before it
-    std::unique_ptr<EventTap> eventTap_;
-    std::unique_ptr<RunLoopSource> runLoopSource_;
+    ServedTap tap_;                                   // eventTap and runLoopSource
 };
 
 }  // namespace parlune

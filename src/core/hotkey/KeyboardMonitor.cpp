@@ -32,12 +32,7 @@ KeyboardMonitor::KeyboardMonitor(EventLoop& loop, std::shared_ptr<KeyboardEvents
     hasAccessibilityPermission_.set(trust_->isProcessTrusted(false));
 }
 
-KeyboardMonitor::~KeyboardMonitor() {
-    // The tap goes before the context it points to.
-    if (eventTap_) eventTap_->setEnabled(false);
-    eventTap_.reset();
-    runLoopSource_.reset();
-}
+KeyboardMonitor::~KeyboardMonitor() { tap_.stop(); }  // the tap goes before the context it points to
 
 // ---- Accessibility trust ---------------------------------------------------------------------
 
@@ -47,7 +42,7 @@ void KeyboardMonitor::requestAccessibilityPermission() {
 }
 
 Task<void> KeyboardMonitor::pollAccessibilityPermission(std::weak_ptr<KeyboardMonitor> weakMonitor,
-                                                         std::shared_ptr<AccessibilityTrust> trust) {
+                                                        std::shared_ptr<AccessibilityTrust> trust) {
     for (int round = 0; round < permissionPolls; ++round) {
         co_await sleepFor(permissionPollInterval);  // a cancelled wait is ignored: the round goes on
         auto monitor = weakMonitor.lock();
@@ -63,7 +58,7 @@ Task<void> KeyboardMonitor::pollAccessibilityPermission(std::weak_ptr<KeyboardMo
 void KeyboardMonitor::startMonitoring(const RecordedHotkey& hotkey) {
     // Owners stop before they start again; should one not, the running tap must not outlive the
     // context it points to.
-    if (eventTap_ || runLoopSource_ || tapContext_ || !nsMonitors_.empty()) stopMonitoring();
+    if (!tap_.isIdle() || tapContext_ || !nsMonitors_.empty()) stopMonitoring();
 
     targetKeyCode_ = hotkey.keyCode;
     targetModifierFlags_ = hotkey.modifierFlags;
@@ -81,8 +76,8 @@ void KeyboardMonitor::startMonitoring(const RecordedHotkey& hotkey) {
 }
 
 bool KeyboardMonitor::startCGEventTap() {
-    tapContext_ = std::make_unique<EventTapContext>(EventTapContext{
-        targetKeyCode_, targetModifierFlags_, targetIsModifierOnly_, false, scheduleReport(true), scheduleReport(false)});
+    tapContext_.reset(new EventTapContext{targetKeyCode_, targetModifierFlags_, targetIsModifierOnly_, false,
+                                          scheduleReport(true), scheduleReport(false)});
 
     EventTapOptions options;
     options.listenOnly = false;
@@ -90,15 +85,10 @@ bool KeyboardMonitor::startCGEventTap() {
     options.keyCode = targetKeyCode_;
     options.modifierFlags = targetModifierFlags_;
     options.modifierOnly = targetIsModifierOnly_;
-    auto tap = events_->createEventTap(options, &KeyboardMonitor::tapCallback, tapContext_.get());
-    if (!tap) {
+    if (!tap_.start(*events_, options, &KeyboardMonitor::tapCallback, tapContext_.get())) {
         tapContext_.reset();
         return false;
     }
-    auto source = events_->addToMainLoop(*tap);
-    tap->setEnabled(true);
-    eventTap_ = std::move(tap);
-    runLoopSource_ = std::move(source);
     return true;
 }
 
@@ -118,11 +108,7 @@ void KeyboardMonitor::startNSEventFallback() {
 }
 
 void KeyboardMonitor::stopMonitoring() {
-    if (eventTap_) {
-        eventTap_->setEnabled(false);
-        eventTap_.reset();
-    }
-    runLoopSource_.reset();
+    tap_.stop();
     tapContext_.reset();
     nsMonitors_.clear();
     isHotkeyPressed_.set(false);
@@ -153,7 +139,8 @@ TapDecision KeyboardMonitor::tapCallback(KeyEventType type, const KeyEvent& even
 
     if (context.targetIsModifierOnly) {
         // Key-down and key-up events of a modifier key are never touched.
-        if (type != KeyEventType::flagsChanged || !isTargetKey(context.targetKeyCode, keyCode)) return TapDecision::pass;
+        if (type != KeyEventType::flagsChanged || !isTargetKey(context.targetKeyCode, keyCode))
+            return TapDecision::pass;
         if (modifierBitSet(keyCode, event.flags)) {
             if (!context.isPressed) {
                 context.isPressed = true;

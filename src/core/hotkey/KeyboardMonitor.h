@@ -3,6 +3,7 @@
 #include "core/runtime/EventLoop.h"
 #include "core/runtime/Property.h"
 #include "core/runtime/Task.h"
+#include "core/hotkey/ServedTap.h"
 #include "core/session/Workers.h"
 #include "platform/AccessibilityTrust.h"
 #include "platform/KeyboardEvents.h"
@@ -32,10 +33,12 @@ struct EventTapContext {
 // when one can be made and observe-only monitors otherwise. Lives on the main loop.
 class KeyboardMonitor final : public IKeyboardMonitor, public std::enable_shared_from_this<KeyboardMonitor> {
 public:
-    static constexpr std::string_view fallbackWarning = "⚠️ CGEvent tap unavailable — falling back to NSEvent monitors";
+    static constexpr std::string_view fallbackWarning =
+        "⚠️ CGEvent tap unavailable — falling back to NSEvent monitors";
     static constexpr int permissionPolls = 30;
     static constexpr std::chrono::seconds permissionPollInterval{1};
-    static constexpr std::uint64_t tapEventMask = KeyEventMask::keyDown | KeyEventMask::keyUp | KeyEventMask::flagsChanged;
+    static constexpr std::uint64_t tapEventMask =
+        KeyEventMask::keyDown | KeyEventMask::keyUp | KeyEventMask::flagsChanged;
 
     static std::shared_ptr<KeyboardMonitor> create(EventLoop& loop, std::shared_ptr<KeyboardEvents> events,
                                                    std::shared_ptr<AccessibilityTrust> trust);
@@ -72,7 +75,7 @@ public:
     std::uint16_t targetKeyCode() const { return targetKeyCode_; }
     std::uint64_t targetModifierFlags() const { return targetModifierFlags_; }
     bool targetIsModifierOnly() const { return targetIsModifierOnly_; }
-    bool isTapping() const { return eventTap_ != nullptr; }
+    bool isTapping() const { return tap_.isRunning(); }
     std::size_t fallbackMonitorCount() const { return nsMonitors_.size(); }
     const EventTapContext* tapContext() const { return tapContext_.get(); }
 
@@ -93,8 +96,7 @@ private:
     Property<bool> isHotkeyPressed_{false};
     Property<bool> hasAccessibilityPermission_{false};
     std::unique_ptr<EventTapContext> tapContext_;  // outlives the tap: declared before it
-    std::unique_ptr<EventTap> eventTap_;
-    std::unique_ptr<RunLoopSource> runLoopSource_;
+    ServedTap tap_;                                // eventTap and runLoopSource
     std::vector<std::unique_ptr<EventMonitor>> nsMonitors_;
     std::function<void()> onKeyDown_;
     std::function<void()> onKeyUp_;

@@ -54,7 +54,8 @@ std::optional<bool> LinuxAccessibilityTrust::accessibilityBusEnabled(std::string
         return std::nullopt;
     }
     int enabled = 0;
-    const int status = sd_bus_get_property_trivial(session.bus, service, objectPath, interface, property, &busError, 'b', &enabled);
+    const int status =
+        sd_bus_get_property_trivial(session.bus, service, objectPath, interface, property, &busError, 'b', &enabled);
     std::optional<bool> result;
     if (status < 0) {
         setError(error, status, busError);
@@ -89,7 +90,8 @@ bool LinuxAccessibilityTrust::isProcessTrusted(bool prompt) {
         log::line("⚠️ The accessibility bus cannot be reached (" + error + ")");
     } else if (!*enabled) {
         if (enableAccessibilityBus(&error)) {
-            log::line(std::string("🎙️ Accessibility switched on for this session — to keep it on after the next login, run: ") +
+            log::line(std::string("🎙️ Accessibility switched on for this session — to keep it on after the next "
+                                  "login, run: ") +
                       permanentCommand);
         } else {
             log::line("⚠️ Accessibility could not be switched on (" + error + ")");

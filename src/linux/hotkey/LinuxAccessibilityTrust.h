@@ -13,7 +13,8 @@ namespace parlune {
 // applications expose their text fields. Asking switches the bus on; checks are silent.
 class LinuxAccessibilityTrust final : public AccessibilityTrust {
 public:
-    static constexpr const char* permanentCommand = "gsettings set org.gnome.desktop.interface toolkit-accessibility true";
+    static constexpr const char* permanentCommand =
+        "gsettings set org.gnome.desktop.interface toolkit-accessibility true";
 
     explicit LinuxAccessibilityTrust(std::shared_ptr<X11Connection> connection);
     bool isProcessTrusted(bool prompt) override;

@@ -80,9 +80,10 @@ std::shared_ptr<X11Connection> X11Connection::open(EventLoop& loop, const std::s
     if (display == nullptr) {
         const char* variable = std::getenv("DISPLAY");
         const std::string shown = !name.empty() ? name : (variable != nullptr ? variable : "");
-        log::line(shown.empty() ? "⚠️ No X11 display (DISPLAY is not set) — global hotkeys need an X11 session or XWayland"
-                                : "⚠️ Cannot open the X11 display \"" + shown +
-                                      "\" — global hotkeys need an X11 session or XWayland");
+        log::line(shown.empty()
+                      ? "⚠️ No X11 display (DISPLAY is not set) — global hotkeys need an X11 session or XWayland"
+                      : "⚠️ Cannot open the X11 display \"" + shown +
+                            "\" — global hotkeys need an X11 session or XWayland");
         return nullptr;
     }
     std::shared_ptr<X11Connection> connection(new X11Connection(loop, display));

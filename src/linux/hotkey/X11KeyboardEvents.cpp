@@ -170,11 +170,13 @@ public:
         if (error != 0) {
             // Whatever part was granted goes back.
             connection_->checked([&] {
-                for (const auto& [code, modifiers] : listener.grabs) XUngrabKey(display_, static_cast<int>(code), modifiers, root);
+                for (const auto& [code, modifiers] : listener.grabs)
+                    XUngrabKey(display_, static_cast<int>(code), modifiers, root);
             });
             char text[160] = {};
             if (connection_->isAlive()) XGetErrorText(display_, error, text, sizeof text);
-            log::line("⚠️ The X11 key grab for " + displayName(listener.keyCode, listener.modifierFlags, std::nullopt, std::nullopt) +
+            log::line("⚠️ The X11 key grab for " +
+                      displayName(listener.keyCode, listener.modifierFlags, std::nullopt, std::nullopt) +
                       " was refused (" + text + "): another program holds that key");
             return false;
         }
@@ -187,7 +189,8 @@ public:
         listener.grabbed = false;
         connection_->checked([&] {
             const Window root = DefaultRootWindow(display_);
-            for (const auto& [code, modifiers] : listener.grabs) XUngrabKey(display_, static_cast<int>(code), modifiers, root);
+            for (const auto& [code, modifiers] : listener.grabs)
+                XUngrabKey(display_, static_cast<int>(code), modifiers, root);
         });
     }
 
@@ -206,7 +209,8 @@ private:
             if (event.xcookie.extension == connection_->xinputOpcode() && event.xcookie.data != nullptr &&
                 (event.xcookie.evtype == XI_RawKeyPress || event.xcookie.evtype == XI_RawKeyRelease)) {
                 const auto& raw = *static_cast<XIRawEvent*>(event.xcookie.data);
-                if (raw.detail >= 0) onRawKey(static_cast<unsigned>(raw.detail), event.xcookie.evtype == XI_RawKeyPress);
+                if (raw.detail >= 0)
+                    onRawKey(static_cast<unsigned>(raw.detail), event.xcookie.evtype == XI_RawKeyPress);
             }
             break;
         default:
@@ -312,7 +316,8 @@ private:
             event.textLength = 1;
             return event;
         }
-        const KeySym symbol = XkbKeycodeToKeysym(display_, static_cast<KeyCode>(code), 0, (state & ShiftMask) != 0 ? 1 : 0);
+        const KeySym symbol =
+            XkbKeycodeToKeysym(display_, static_cast<KeyCode>(code), 0, (state & ShiftMask) != 0 ? 1 : 0);
         if (const auto character = x11keys::keysymCharacter(symbol)) {
             if (*character < 0x10000) {
                 event.text[0] = static_cast<std::uint16_t>(*character);
@@ -386,7 +391,9 @@ private:
 
 class HubSource final : public RunLoopSource {
 public:
-    explicit HubSource(std::shared_ptr<Listener> listener) : listener_(std::move(listener)) { listener_->served = true; }
+    explicit HubSource(std::shared_ptr<Listener> listener) : listener_(std::move(listener)) {
+        listener_->served = true;
+    }
     ~HubSource() override { listener_->served = false; }
 
 private:

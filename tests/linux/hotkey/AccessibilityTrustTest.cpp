@@ -1,7 +1,7 @@
 // Accessibility trust against a private session bus, whose accessibility bus launcher is started by
 // D-Bus activation on the first question.
 
-#include "ChildProcess.h"
+#include "fakes/ChildProcess.h"
 #include "XTestDesktop.h"
 #include "fakes/Process.h"
 #include "fakes/SessionHarness.h"
@@ -47,14 +47,17 @@ TEST(LinuxAccessibilityTrust, AskingSwitchesTheAccessibilityBusOnAndTheNextCheck
     const std::string runtime = home.path() + "/run";
     ::mkdir(runtime.c_str(), 0700);
     ChildProcess bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"},
-                     {{"HOME", home.path()}, {"XDG_RUNTIME_DIR", runtime}, {"XDG_CONFIG_HOME", home.path() + "/config"},
+                     {{"HOME", home.path()},
+                      {"XDG_RUNTIME_DIR", runtime},
+                      {"XDG_CONFIG_HOME", home.path() + "/config"},
                       {"GSETTINGS_BACKEND", "memory"}});
     const auto address = bus.readLine(ChildProcess::standardOutput, 10s);
     ASSERT_TRUE(address) << "dbus-daemon did not start";
     SessionBusAddress useIt(*address);
     // The first question starts the launcher; wait (bounded) until it answers.
     std::optional<bool> enabled;
-    for (int attempt = 0; attempt < 5 && !enabled; ++attempt) enabled = LinuxAccessibilityTrust::accessibilityBusEnabled();
+    for (int attempt = 0; attempt < 5 && !enabled; ++attempt)
+        enabled = LinuxAccessibilityTrust::accessibilityBusEnabled();
     ASSERT_EQ(enabled, false);
 
     fakes::CapturedLog log;
@@ -64,9 +67,10 @@ TEST(LinuxAccessibilityTrust, AskingSwitchesTheAccessibilityBusOnAndTheNextCheck
     EXPECT_TRUE(log.lines().empty()) << "checks are silent";
     trust.isProcessTrusted(true);
     EXPECT_TRUE(trust.isProcessTrusted(false));
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"🎙️ Accessibility switched on for this session — to keep it on after the "
-                                                     "next login, run: gsettings set org.gnome.desktop.interface "
-                                                     "toolkit-accessibility true"}));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{
+                               "🎙️ Accessibility switched on for this session — to keep it on after the "
+                               "next login, run: gsettings set org.gnome.desktop.interface "
+                               "toolkit-accessibility true"}));
 
     LinuxAccessibilityTrust withoutDisplay(nullptr);
     EXPECT_FALSE(withoutDisplay.isProcessTrusted(false)) << "the bus alone is not enough";

@@ -1,7 +1,7 @@
 // parlune hotkey, hotkey watch and hotkey record against the private display, with private settings
 // and no session bus.
 
-#include "ChildProcess.h"
+#include "fakes/ChildProcess.h"
 #include "XTestDesktop.h"
 #include "fakes/Process.h"
 
@@ -33,12 +33,13 @@ protected:
 TEST_F(HotkeyCli, WatchPrintsALinePerPressAndReleaseUntilInterrupted) {
     ChildProcess watch({PARLUNE_BINARY, "hotkey", "watch"}, environment());
     std::vector<std::string> errors;
-    ASSERT_TRUE(watch.waitForLine(ChildProcess::standardError, "Watching \"Right Control\" (kept from other applications)", 15s,
-                                  &errors))
+    ASSERT_TRUE(watch.waitForLine(ChildProcess::standardError,
+                                  "Watching \"Right Control\" (kept from other applications)", 15s, &errors))
         << (errors.empty() ? "" : errors.back());
     XTestKeyboard typist(sharedXvfb().display());
     typist.type({{true, controlR}, {true, controlR}, {false, controlR}, {true, controlR}, {false, controlR}});
-    for (const char* expected : {"Right Control pressed", "Right Control released", "Right Control pressed", "Right Control released"}) {
+    for (const char* expected :
+         {"Right Control pressed", "Right Control released", "Right Control pressed", "Right Control released"}) {
         EXPECT_EQ(watch.readLine(ChildProcess::standardOutput, 10s), expected);
     }
     watch.signal(SIGINT);

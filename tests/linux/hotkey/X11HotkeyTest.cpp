@@ -89,8 +89,8 @@ TEST_F(X11Hotkey, ControlShiftDIsReportedOncePerHoldAndNeverReachesTheFocusedWin
     auto monitor = watch(controlShiftD);
     ASSERT_TRUE(monitor->isTapping());
 
-    const Steps hold{{true, controlL}, {true, shiftL}, {true, keyD}, {true, keyD}, {true, keyD},
-                     {false, keyD}, {false, shiftL}, {false, controlL}};
+    const Steps hold{{true, controlL}, {true, shiftL}, {true, keyD},    {true, keyD},
+                     {true, keyD},     {false, keyD},  {false, shiftL}, {false, controlL}};
     typist.type(hold);
     // Modifiers let go before the key: the release is still reported.
     typist.type({{true, controlL}, {true, shiftL}, {true, keyD}, {false, controlL}, {false, shiftL}, {false, keyD}});
@@ -104,7 +104,13 @@ TEST_F(X11Hotkey, ControlShiftDIsReportedOncePerHoldAndNeverReachesTheFocusedWin
 
     // D alone, and D with Alt added, are no hotkey: they reach the window.
     typist.type(tap(keyD));
-    typist.type({{true, controlL}, {true, shiftL}, {true, altL}, {true, keyD}, {false, keyD}, {false, altL}, {false, shiftL},
+    typist.type({{true, controlL},
+                 {true, shiftL},
+                 {true, altL},
+                 {true, keyD},
+                 {false, keyD},
+                 {false, altL},
+                 {false, shiftL},
                  {false, controlL}});
     settle();
     EXPECT_EQ(reports.size(), 6u);
@@ -139,8 +145,12 @@ TEST_F(X11Hotkey, TheRecorderTakesTheFirstGesture) {
     };
     const Case cases[] = {
         {"Right Alt alone", tap(altR), {61, 0, "Right Option"}},
-        {"Control, then K", {{true, controlL}, {true, keyK}, {false, keyK}, {false, controlL}}, {40, ModifierFlag::control, "⌃Key 40"}},
-        {"Shift, Super, Super let go", {{true, shiftL}, {true, superL}, {false, superL}, {false, shiftL}}, {55, 0, "Left Command"}},
+        {"Control, then K",
+         {{true, controlL}, {true, keyK}, {false, keyK}, {false, controlL}},
+         {40, ModifierFlag::control, "⌃Key 40"}},
+        {"Shift, Super, Super let go",
+         {{true, shiftL}, {true, superL}, {false, superL}, {false, shiftL}},
+         {55, 0, "Left Command"}},
     };
     for (const auto& c : cases) {
         auto recorder = HotkeyRecorder::create(loop, keyboard.events);
@@ -175,14 +185,16 @@ TEST(X11Connection, WithoutADisplayNothingIsWatchedAndTheLogSaysWhy) {
     auto monitor = KeyboardMonitor::create(loop, events, std::make_shared<fakes::FakeAccessibilityTrust>());
     monitor->startMonitoring(rightControl);
     EXPECT_EQ(monitor->fallbackMonitorCount(), 0u);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                               "⚠️ Cannot open the X11 display \":4242\" — global hotkeys need an X11 session or XWayland",
-                               "⚠️ CGEvent tap unavailable — falling back to NSEvent monitors"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{
+                  "⚠️ Cannot open the X11 display \":4242\" — global hotkeys need an X11 session or XWayland",
+                  "⚠️ CGEvent tap unavailable — falling back to NSEvent monitors"}));
 
     log.clear();
     monitor->startMonitoring(RecordedHotkey::defaultHotkey());
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"⚠️ The hotkey \"Fn\" cannot be seen on this desktop — choose another one "
-                                                     "with: parlune hotkey record"}));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{
+                               "⚠️ The hotkey \"Fn\" cannot be seen on this desktop — choose another one "
+                               "with: parlune hotkey record"}));
 }
 
 TEST(X11Connection, ALostServerIsLoggedOnceAndLeavesTheProcessRunning) {
@@ -201,6 +213,7 @@ TEST(X11Connection, ALostServerIsLoggedOnceAndLeavesTheProcessRunning) {
     EXPECT_TRUE(loop.runUntil([&] { return !connection->isAlive(); }, 10s));
     monitor->stopMonitoring();
     monitor->startMonitoring(rightControl);  // nothing to grab on a dead connection: the fallback, quietly
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"⚠️ The X11 connection was lost — the keyboard is no longer watched",
-                                                     "⚠️ CGEvent tap unavailable — falling back to NSEvent monitors"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"⚠️ The X11 connection was lost — the keyboard is no longer watched",
+                                        "⚠️ CGEvent tap unavailable — falling back to NSEvent monitors"}));
 }

@@ -8,14 +8,17 @@ using namespace parlune;
 
 TEST(X11Keys, KeyCodesTranslateBothWays) {
     // X11 key code (evdev + 8) -> macOS virtual key code.
+    // clang-format off
     const std::pair<unsigned, std::uint16_t> cases[] = {
         {38, 0},    {56, 11},   {40, 2},    {45, 40},   {52, 6},    {24, 12},             // A B D K Z Q
         {10, 18},   {13, 21},   {14, 23},   {19, 29},                                     // 1 4 5 0
         {67, 122},  {71, 96},   {76, 109},  {95, 103},  {96, 111},  {191, 105}, {198, 90},  // F1 F5 F10 F11 F12 F13 F20
         {37, 59},   {105, 62},  {50, 56},   {62, 60},   {64, 58},   {108, 61},  {133, 55}, {134, 54}, {66, 57},
         {113, 123}, {114, 124}, {116, 125}, {111, 126},                                   // arrows
-        {36, 36},   {23, 48},   {65, 49},   {22, 51},   {9, 53},    {104, 76},            // Return Tab Space BackSpace Escape KP_Enter
+        // Return, Tab, Space, BackSpace, Escape, KP_Enter
+        {36, 36},   {23, 48},   {65, 49},   {22, 51},   {9, 53},    {104, 76},
     };
+    // clang-format on
     for (const auto& [x, mac] : cases) {
         EXPECT_EQ(x11keys::macKeyCode(x), mac) << x;
         EXPECT_EQ(x11keys::xKeyCode(mac), x) << mac;

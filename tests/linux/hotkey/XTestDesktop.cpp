@@ -10,22 +10,12 @@ namespace {
 
 constexpr auto startTimeout = std::chrono::seconds(15);
 
-// Reads the events that have arrived by now (after a round trip) into `keys`.
-void collectKeys(Display* display, std::vector<std::pair<bool, unsigned>>& keys) {
-    XSync(display, False);
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type == KeyPress || event.type == KeyRelease) keys.emplace_back(event.type == KeyPress, event.xkey.keycode);
-    }
-}
-
 }  // namespace
 
 Xvfb::Xvfb() {
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
-        std::map<std::string, std::string>{}, 3);
+    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0",
+                                                                       "1280x800x24", "-nolisten", "tcp", "-noreset"},
+                                              std::map<std::string, std::string>{}, 3);
     if (auto number = process_->readLine(ChildProcess::extra, startTimeout)) display_ = ":" + *number;
 }
 
@@ -57,12 +47,37 @@ void XTestKeyboard::type(const std::vector<std::pair<bool, unsigned>>& steps) {
     }
 }
 
-FocusedWindow::FocusedWindow(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
+KeyWitness::KeyWitness(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+
+KeyWitness::~KeyWitness() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+}
+
+std::vector<std::pair<bool, unsigned>> KeyWitness::receivedKeys() {
+    if (display_ == nullptr) return keys_;
+    XSync(display_, False);  // everything sent before now has arrived
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == KeyPress || event.type == KeyRelease)
+            keys_.emplace_back(event.type == KeyPress, event.xkey.keycode);
+    }
+    return keys_;
+}
+
+bool KeyWitness::received(unsigned keyCode) {
+    for (const auto& [press, code] : receivedKeys()) {
+        if (code == keyCode) return true;
+    }
+    return false;
+}
+
+FocusedWindow::FocusedWindow(const std::string& display) : KeyWitness(display) {
     if (display_ == nullptr) return;
     const Window root = DefaultRootWindow(display_);
-    window_ = XCreateSimpleWindow(display_, root, 10, 10, 200, 100, 0, 0, 0);
-    XSelectInput(display_, window_, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
-    XMapWindow(display_, window_);
+    const Window window = XCreateSimpleWindow(display_, root, 10, 10, 200, 100, 0, 0, 0);
+    XSelectInput(display_, window, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+    XMapWindow(display_, window);
     XFlush(display_);
     const auto deadline = std::chrono::steady_clock::now() + startTimeout;
     while (!ready_ && std::chrono::steady_clock::now() < deadline) {
@@ -76,41 +91,16 @@ FocusedWindow::FocusedWindow(const std::string& display) : display_(XOpenDisplay
         ::poll(&entry, 1, 100);
     }
     if (ready_) {
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XSetInputFocus(display_, window, RevertToParent, CurrentTime);
         XSync(display_, False);
     }
 }
 
-FocusedWindow::~FocusedWindow() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-}
-
-std::vector<std::pair<bool, unsigned>> FocusedWindow::receivedKeys() {
-    if (display_ != nullptr) collectKeys(display_, keys_);
-    return keys_;
-}
-
-bool FocusedWindow::received(unsigned keyCode) {
-    for (const auto& [press, code] : receivedKeys()) {
-        if (code == keyCode) return true;
-    }
-    return false;
-}
-
-ForeignGrab::ForeignGrab(const std::string& display, unsigned keyCode, unsigned modifiers)
-    : display_(XOpenDisplay(display.c_str())) {
+ForeignGrab::ForeignGrab(const std::string& display, unsigned keyCode, unsigned modifiers) : KeyWitness(display) {
     if (display_ == nullptr) return;
-    XGrabKey(display_, static_cast<int>(keyCode), modifiers, DefaultRootWindow(display_), False, GrabModeAsync, GrabModeAsync);
+    XGrabKey(display_, static_cast<int>(keyCode), modifiers, DefaultRootWindow(display_), False, GrabModeAsync,
+             GrabModeAsync);
     XSync(display_, False);
-}
-
-ForeignGrab::~ForeignGrab() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-}
-
-std::vector<std::pair<bool, unsigned>> ForeignGrab::receivedKeys() {
-    if (display_ != nullptr) collectKeys(display_, keys_);
-    return keys_;
 }
 
 }  // namespace parlune::testing

@@ -3,7 +3,7 @@
 // A private X server for the tests of this binary, keys typed into it by key code through XTest, and
 // a focused window that notes every key it is sent.
 
-#include "ChildProcess.h"
+#include "fakes/ChildProcess.h"
 
 #include <chrono>
 #include <memory>
@@ -47,39 +47,39 @@ private:
     Display* display_;
 };
 
-// A mapped window with the keyboard focus.
-class FocusedWindow {
+// A client of the display that notes the key presses and releases it is sent.
+class KeyWitness {
 public:
-    explicit FocusedWindow(const std::string& display);
-    ~FocusedWindow();
-    FocusedWindow(const FocusedWindow&) = delete;
-    FocusedWindow& operator=(const FocusedWindow&) = delete;
+    explicit KeyWitness(const std::string& display);
+    virtual ~KeyWitness();
+    KeyWitness(const KeyWitness&) = delete;
+    KeyWitness& operator=(const KeyWitness&) = delete;
 
-    bool ready() const { return ready_; }
-    // The key presses (true) and releases (false) the window was sent up to now, by key code.
+    // The presses (true) and releases (false) sent to this client up to now, by key code.
     std::vector<std::pair<bool, unsigned>> receivedKeys();
     bool received(unsigned keyCode);
 
-private:
+protected:
     Display* display_;
-    unsigned long window_ = 0;
-    bool ready_ = false;
+
+private:
     std::vector<std::pair<bool, unsigned>> keys_;
 };
 
-// Another program's passive grab of a key on the root window.
-class ForeignGrab {
+// A mapped window with the keyboard focus.
+class FocusedWindow final : public KeyWitness {
 public:
-    ForeignGrab(const std::string& display, unsigned keyCode, unsigned modifiers);
-    ~ForeignGrab();
-    ForeignGrab(const ForeignGrab&) = delete;
-    ForeignGrab& operator=(const ForeignGrab&) = delete;
-    // The key presses and releases that came to the grabbing program.
-    std::vector<std::pair<bool, unsigned>> receivedKeys();
+    explicit FocusedWindow(const std::string& display);
+    bool ready() const { return ready_; }
 
 private:
-    Display* display_;
-    std::vector<std::pair<bool, unsigned>> keys_;
+    bool ready_ = false;
+};
+
+// Another program's passive grab of a key on the root window.
+class ForeignGrab final : public KeyWitness {
+public:
+    ForeignGrab(const std::string& display, unsigned keyCode, unsigned modifiers);
 };
 
 }  // namespace parlune::testing

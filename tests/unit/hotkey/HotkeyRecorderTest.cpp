@@ -6,20 +6,9 @@
 
 using namespace parlune;
 using namespace parlune::fakes;
+using namespace parlune::ModifierFlag;
 
 namespace {
-
-constexpr std::uint64_t shift = ModifierFlag::shift;
-constexpr std::uint64_t control = ModifierFlag::control;
-constexpr std::uint64_t option = ModifierFlag::option;
-constexpr std::uint64_t command = ModifierFlag::command;
-constexpr std::uint64_t fn = ModifierFlag::function;
-constexpr std::uint64_t capsLock = ModifierFlag::capsLock;
-
-KeyEvent flags(std::uint16_t keyCode, std::uint64_t word) { return keyEvent(KeyEventType::flagsChanged, keyCode, word); }
-KeyEvent down(std::uint16_t keyCode, std::uint64_t word = 0, std::initializer_list<std::uint16_t> text = {}) {
-    return keyEvent(KeyEventType::keyDown, keyCode, word, text);
-}
 
 struct Rig {
     Rig() {
@@ -43,29 +32,30 @@ TEST(HotkeyRecorder, GesturesSeenByTheTap) {
         Hotkeys recorded;
     };
     const Case cases[] = {
-        {"Right Option alone", {flags(61, option), flags(61, 0)}, {{61, 0, "Right Option"}}},
-        {"Fn alone", {flags(63, fn), flags(63, 0)}, {{63, 0, "Fn"}}},
-        {"Fn alone, other code", {flags(179, fn), flags(179, 0)}, {{179, 0, "Fn"}}},
+        {"Right Option alone", {flagsChanged(61, option), flagsChanged(61, 0)}, {{61, 0, "Right Option"}}},
+        {"Fn alone", {flagsChanged(63, function), flagsChanged(63, 0)}, {{63, 0, "Fn"}}},
+        {"Fn alone, other code", {flagsChanged(179, function), flagsChanged(179, 0)}, {{179, 0, "Fn"}}},
         {"Command held, then K; Command let go adds nothing",
-         {flags(55, command), down(40, command, {'k'}), flags(55, 0)},
+         {flagsChanged(55, command), keyDown(40, command, {'k'}), flagsChanged(55, 0)},
          {{40, command, "⌘Key 40"}}},
         {"Shift, Command, Command up: the second modifier is the pending one",
-         {flags(56, shift), flags(55, shift | command), flags(55, shift)},
+         {flagsChanged(56, shift), flagsChanged(55, shift | command), flagsChanged(55, shift)},
          {{55, 0, "Left Command"}}},
         {"Shift, Command, Shift up gives nothing; Command up then does",
-         {flags(56, shift), flags(55, shift | command), flags(56, command), flags(55, 0)},
+         {flagsChanged(56, shift), flagsChanged(55, shift | command), flagsChanged(56, command), flagsChanged(55, 0)},
          {{55, 0, "Left Command"}}},
-        {"Escape is recordable", {down(53, 0, {0x1B})}, {{53, 0, "Escape"}}},
-        {"F5 named from its code unit", {down(96, fn, {0xF708})}, {{96, fn, "fn F5"}}},
-        {"F5 named from the table", {down(96, 0, {'x'})}, {{96, 0, "F5"}}},
-        {"caps lock is no hotkey modifier", {down(0, control | capsLock, {'a'})}, {{0, control, "⌃Key 0"}}},
-        {"a letter is named by its code", {down(0, 0, {'a'})}, {{0, 0, "Key 0"}}},
-        {"flags-changed of other keys are ignored", {flags(36, shift), flags(36, 0)}, {}},
+        {"Escape is recordable", {keyDown(53, 0, {0x1B})}, {{53, 0, "Escape"}}},
+        {"F5 named from its code unit", {keyDown(96, function, {0xF708})}, {{96, function, "fn F5"}}},
+        {"F5 named from the table", {keyDown(96, 0, {'x'})}, {{96, 0, "F5"}}},
+        {"caps lock is no hotkey modifier", {keyDown(0, control | capsLock, {'a'})}, {{0, control, "⌃Key 0"}}},
+        {"a letter is named by its code", {keyDown(0, 0, {'a'})}, {{0, 0, "Key 0"}}},
+        {"flags-changed of other keys are ignored", {flagsChanged(36, shift), flagsChanged(36, 0)}, {}},
     };
     for (const auto& c : cases) {
         Rig rig;
         rig.recorder->startRecordingTap();
-        for (const auto& event : c.events) EXPECT_EQ(rig.events->tap(event).value_or(TapDecision::pass), TapDecision::pass) << c.name;
+        for (const auto& event : c.events)
+            EXPECT_EQ(rig.events->tap(event).value_or(TapDecision::pass), TapDecision::pass) << c.name;
         rig.loop.runUntilIdle();
         EXPECT_EQ(rig.recorded, c.recorded) << c.name;
         EXPECT_EQ(rig.recorder->isListening(), c.recorded.empty()) << c.name << ": delivery stops the tap";
@@ -78,14 +68,14 @@ TEST(HotkeyRecorder, ListensOnlyToKeyDownsAndModifiersAndKeepsNothingFromAnyone)
     const auto& tap = **rig.events->liveTap();
     EXPECT_TRUE(tap.options.listenOnly);
     EXPECT_EQ(tap.options.eventMask, 0x1400u);
-    EXPECT_EQ(rig.events->tap(flags(61, option)), TapDecision::pass);
+    EXPECT_EQ(rig.events->tap(flagsChanged(61, option)), TapDecision::pass);
 }
 
 TEST(HotkeyRecorder, TwoGesturesBeforeTheLoopRunsDeliverBoth) {
     Rig rig;
     rig.recorder->startRecordingTap();
-    rig.events->tap(down(0, command));
-    rig.events->tap(down(11, command));
+    rig.events->tap(keyDown(0, command));
+    rig.events->tap(keyDown(11, command));
     rig.loop.runUntilIdle();
     EXPECT_EQ(rig.recorded, (Hotkeys{{0, command, "⌘Key 0"}, {11, command, "⌘Key 11"}}));
 }
@@ -93,7 +83,7 @@ TEST(HotkeyRecorder, TwoGesturesBeforeTheLoopRunsDeliverBoth) {
 TEST(HotkeyRecorder, NothingIsDeliveredOnceTheRecorderIsGone) {
     Rig rig;
     rig.recorder->startRecordingTap();
-    rig.events->tap(down(53));
+    rig.events->tap(keyDown(53));
     rig.recorder.reset();
     rig.loop.runUntilIdle();
     EXPECT_TRUE(rig.recorded.empty());
@@ -104,11 +94,12 @@ TEST(HotkeyRecorder, StartingAgainStopsTheRunningTapAndStoppingEndsListening) {
     Rig rig;
     rig.recorder->startRecordingTap();
     rig.recorder->startRecordingTap();
-    EXPECT_EQ(rig.events->journal, (std::vector<std::string>{"enable", "disable", "drop tap", "drop source", "enable"}));
+    EXPECT_EQ(rig.events->journal,
+              (std::vector<std::string>{"enable", "disable", "drop tap", "drop source", "enable"}));
     rig.recorder->stopRecordingTap();
     EXPECT_FALSE(rig.recorder->isListening());
     EXPECT_EQ(rig.recorder->tapContext(), nullptr);
-    EXPECT_EQ(rig.events->tap(down(53)), std::nullopt);
+    EXPECT_EQ(rig.events->tap(keyDown(53)), std::nullopt);
 }
 
 TEST(HotkeyRecorder, FocusedViewFallbackWhenNoTapCanBeMade) {
@@ -118,9 +109,9 @@ TEST(HotkeyRecorder, FocusedViewFallbackWhenNoTapCanBeMade) {
     EXPECT_FALSE(rig.recorder->isListening());
 
     rig.recorder->keyDown(0, command | capsLock, std::string("a"));  // at once, named by its character
-    rig.recorder->flagsChanged(56, shift | command);                   // a modifier's press is taken at once
-    rig.recorder->flagsChanged(56, command);                           // releases are ignored
-    rig.recorder->flagsChanged(36, shift);                             // not a modifier key
+    rig.recorder->flagsChanged(56, shift | command);                 // a modifier's press is taken at once
+    rig.recorder->flagsChanged(56, command);                         // releases are ignored
+    rig.recorder->flagsChanged(36, shift);                           // not a modifier key
     rig.recorder->keyDown(49, 0, std::string(" "));
     EXPECT_EQ(rig.recorded, (Hotkeys{{0, command, "⌘A"}, {56, 0, "Left Shift"}, {49, 0, "Space"}}));
 }

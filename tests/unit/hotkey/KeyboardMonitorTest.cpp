@@ -6,19 +6,10 @@
 
 using namespace parlune;
 using namespace parlune::fakes;
+using namespace parlune::ModifierFlag;
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr std::uint64_t fn = ModifierFlag::function;
-constexpr std::uint64_t shift = ModifierFlag::shift;
-constexpr std::uint64_t option = ModifierFlag::option;
-constexpr std::uint64_t command = ModifierFlag::command;
-constexpr std::uint64_t capsLock = ModifierFlag::capsLock;
-
-KeyEvent flags(std::uint16_t keyCode, std::uint64_t word) { return keyEvent(KeyEventType::flagsChanged, keyCode, word); }
-KeyEvent down(std::uint16_t keyCode, std::uint64_t word = 0) { return keyEvent(KeyEventType::keyDown, keyCode, word); }
-KeyEvent up(std::uint16_t keyCode, std::uint64_t word = 0) { return keyEvent(KeyEventType::keyUp, keyCode, word); }
 
 const RecordedHotkey fnKey = RecordedHotkey::defaultHotkey();
 const RecordedHotkey rightOption{61, 0, "Right Option"};
@@ -66,39 +57,64 @@ TEST(KeyboardMonitor, TapDecisionsAndReports) {
     const Case cases[] = {
         {"Fn down, held, up; another modifier passes",
          fnKey,
-         {{flags(63, fn), swallow}, {flags(63, fn), swallow}, {flags(56, fn | shift), pass}, {flags(56, fn), pass},
-          {flags(63, 0), swallow}, {flags(63, 0), swallow}},
+         {{flagsChanged(63, function), swallow},
+          {flagsChanged(63, function), swallow},
+          {flagsChanged(56, function | shift), pass},
+          {flagsChanged(56, function), pass},
+          {flagsChanged(63, 0), swallow},
+          {flagsChanged(63, 0), swallow}},
          {"down", "up"}},
-        {"Fn stored as 63 reacts to 179", fnKey, {{flags(179, fn), swallow}, {flags(179, 0), swallow}}, {"down", "up"}},
-        {"Fn stored as 179 reacts to 63", RecordedHotkey{179, 0, "Fn"}, {{flags(63, fn), swallow}, {flags(63, 0), swallow}}, {"down", "up"}},
+        {"Fn stored as 63 reacts to 179",
+         fnKey,
+         {{flagsChanged(179, function), swallow}, {flagsChanged(179, 0), swallow}},
+         {"down", "up"}},
+        {"Fn stored as 179 reacts to 63",
+         RecordedHotkey{179, 0, "Fn"},
+         {{flagsChanged(63, function), swallow}, {flagsChanged(63, 0), swallow}},
+         {"down", "up"}},
         {"Right Option released while Left Option is held reports later",
          rightOption,
-         {{flags(58, option), pass}, {flags(61, option), swallow}, {flags(61, option), swallow}, {flags(58, 0), pass},
-          {flags(61, 0), swallow}},
+         {{flagsChanged(58, option), pass},
+          {flagsChanged(61, option), swallow},
+          {flagsChanged(61, option), swallow},
+          {flagsChanged(58, 0), pass},
+          {flagsChanged(61, 0), swallow}},
          {"down", "up"}},
-        {"key events of a modifier-only hotkey's key pass", RecordedHotkey{62, 0, "Right Control"}, {{down(62), pass}, {up(62), pass}}, {}},
+        {"key events of a modifier-only hotkey's key pass",
+         RecordedHotkey{62, 0, "Right Control"},
+         {{keyDown(62), pass}, {keyUp(62), pass}},
+         {}},
         {"command+shift+D with auto-repeat, command let go first",
          commandShiftD,
-         {{down(2, command | shift), swallow}, {down(2, command | shift), swallow}, {down(2, command | shift), swallow},
-          {up(2, shift), swallow}},
+         {{keyDown(2, command | shift), swallow},
+          {keyDown(2, command | shift), swallow},
+          {keyDown(2, command | shift), swallow},
+          {keyUp(2, shift), swallow}},
          {"down", "up"}},
-        {"command+shift+D with caps lock on", commandShiftD, {{down(2, command | shift | capsLock), swallow}, {up(2, capsLock), swallow}}, {"down", "up"}},
+        {"command+shift+D with caps lock on",
+         commandShiftD,
+         {{keyDown(2, command | shift | capsLock), swallow}, {keyUp(2, capsLock), swallow}},
+         {"down", "up"}},
         {"command+shift+D with option added passes; so does a key-up without an accepted press",
          commandShiftD,
-         {{down(2, command | shift | option), pass}, {up(2, command | shift | option), pass}},
+         {{keyDown(2, command | shift | option), pass}, {keyUp(2, command | shift | option), pass}},
          {}},
         {"flags-changed events and other keys pass with a combination",
          commandShiftD,
-         {{flags(55, command), pass}, {down(3, command | shift), pass}, {up(3, command | shift), pass}},
+         {{flagsChanged(55, command), pass}, {keyDown(3, command | shift), pass}, {keyUp(3, command | shift), pass}},
          {}},
-        {"a modifier key code with modifiers is no modifier-only hotkey", RecordedHotkey{61, command, "⌘Right Option"},
-         {{flags(61, command | option), pass}, {flags(61, command), pass}}, {}},
+        {"a modifier key code with modifiers is no modifier-only hotkey",
+         RecordedHotkey{61, command, "⌘Right Option"},
+         {{flagsChanged(61, command | option), pass}, {flagsChanged(61, command), pass}},
+         {}},
         {"a hotkey without modifiers needs none held in the tap",
          escape,
-         {{down(53, command), pass}, {down(53), swallow}, {up(53, command), swallow}},
+         {{keyDown(53, command), pass}, {keyDown(53), swallow}, {keyUp(53, command), swallow}},
          {"down", "up"}},
-        {"the tap's notices pass untouched", fnKey,
-         {{keyEvent(KeyEventType::tapDisabledByTimeout, 63, fn), pass}, {keyEvent(KeyEventType::tapDisabledByUserInput, 63, 0), pass}},
+        {"the tap's notices pass untouched",
+         fnKey,
+         {{keyEvent(KeyEventType::tapDisabledByTimeout, 63, function), pass},
+          {keyEvent(KeyEventType::tapDisabledByUserInput, 63, 0), pass}},
          {}},
     };
     for (const auto& c : cases) {
@@ -112,7 +128,8 @@ TEST(KeyboardMonitor, TapDecisionsAndReports) {
         EXPECT_EQ(rig.reports, c.reports) << c.name;
         EXPECT_TRUE(rig.log.lines().empty()) << c.name;
     }
-    EXPECT_EQ(KeyboardMonitor::tapCallback(KeyEventType::flagsChanged, flags(63, fn), nullptr), TapDecision::pass);
+    EXPECT_EQ(KeyboardMonitor::tapCallback(KeyEventType::flagsChanged, flagsChanged(63, function), nullptr),
+              TapDecision::pass);
 }
 
 TEST(KeyboardMonitor, TheTapIsAnActiveFilterForItsHotkeyAndReportsOnlyAfterTheCallbackReturned) {
@@ -127,7 +144,7 @@ TEST(KeyboardMonitor, TheTapIsAnActiveFilterForItsHotkeyAndReportsOnlyAfterTheCa
 
     bool pressedWhenReported = false;
     rig.monitor->setOnKeyDown([&] { pressedWhenReported = rig.monitor->isHotkeyPressed().get(); });
-    rig.events->tap(down(2, command | shift));
+    rig.events->tap(keyDown(2, command | shift));
     EXPECT_TRUE(rig.monitor->tapContext()->isPressed) << "the next decision is already right";
     EXPECT_FALSE(rig.monitor->isHotkeyPressed().get()) << "the report waits for the loop";
     rig.loop.runUntilIdle();
@@ -137,7 +154,7 @@ TEST(KeyboardMonitor, TheTapIsAnActiveFilterForItsHotkeyAndReportsOnlyAfterTheCa
 TEST(KeyboardMonitor, StoppingWhileHeldReportsNoReleaseAndTheNextStartBeginsAfresh) {
     Rig rig;
     rig.monitor->startMonitoring(rightOption);
-    rig.events->tap(flags(61, option));
+    rig.events->tap(flagsChanged(61, option));
     rig.loop.runUntilIdle();
     ASSERT_TRUE(rig.monitor->isHotkeyPressed().get());
 
@@ -147,11 +164,11 @@ TEST(KeyboardMonitor, StoppingWhileHeldReportsNoReleaseAndTheNextStartBeginsAfre
     EXPECT_EQ(rig.reports, (Reports{"down"}));
     EXPECT_EQ(rig.events->journal, (std::vector<std::string>{"enable", "disable", "drop tap", "drop source"}));
     EXPECT_EQ(rig.monitor->tapContext(), nullptr);
-    EXPECT_EQ(rig.events->tap(flags(61, 0)), std::nullopt) << "no tap is left";
+    EXPECT_EQ(rig.events->tap(flagsChanged(61, 0)), std::nullopt) << "no tap is left";
 
     rig.monitor->startMonitoring(rightOption);
     EXPECT_FALSE(rig.monitor->tapContext()->isPressed);
-    rig.events->tap(flags(61, option));
+    rig.events->tap(flagsChanged(61, option));
     rig.loop.runUntilIdle();
     EXPECT_EQ(rig.reports, (Reports{"down", "down"}));
 }
@@ -160,8 +177,9 @@ TEST(KeyboardMonitor, StartingAgainWithoutAStopTearsTheRunningTapDownFirst) {
     Rig rig;
     rig.monitor->startMonitoring(fnKey);
     rig.monitor->startMonitoring(rightOption);
-    EXPECT_EQ(rig.events->journal, (std::vector<std::string>{"enable", "disable", "drop tap", "drop source", "enable"}));
-    EXPECT_EQ(rig.events->tap(flags(61, option)), TapDecision::swallow);
+    EXPECT_EQ(rig.events->journal,
+              (std::vector<std::string>{"enable", "disable", "drop tap", "drop source", "enable"}));
+    EXPECT_EQ(rig.events->tap(flagsChanged(61, option)), TapDecision::swallow);
 }
 
 TEST(KeyboardMonitor, WithoutATapItWarnsAndInstallsObserveOnlyMonitors) {
@@ -180,7 +198,8 @@ TEST(KeyboardMonitor, WithoutATapItWarnsAndInstallsObserveOnlyMonitors) {
         rig.events->refuseTaps = true;
         rig.events->declineLocalMonitors = c.declineLocal;
         rig.monitor->startMonitoring(c.hotkey);
-        EXPECT_EQ(rig.log.lines(), (std::vector<std::string>{"⚠️ CGEvent tap unavailable — falling back to NSEvent monitors"}));
+        EXPECT_EQ(rig.log.lines(),
+                  (std::vector<std::string>{"⚠️ CGEvent tap unavailable — falling back to NSEvent monitors"}));
         EXPECT_FALSE(rig.monitor->isTapping());
         std::vector<std::pair<bool, std::uint64_t>> installed;
         for (const auto& monitor : rig.events->liveMonitors()) installed.emplace_back(monitor->global, monitor->mask);
@@ -205,18 +224,28 @@ TEST(KeyboardMonitor, FallbackRules) {
     const Case cases[] = {
         {"Right Option: press once, other option ignored",
          rightOption,
-         {{flags(61, option), true}, {flags(61, option), false}, {flags(58, 0), true}, {flags(61, 0), true}, {flags(61, 0), false}},
+         {{flagsChanged(61, option), true},
+          {flagsChanged(61, option), false},
+          {flagsChanged(58, 0), true},
+          {flagsChanged(61, 0), true},
+          {flagsChanged(61, 0), false}},
          {"down", "up"}},
-        {"Fn codes stand for each other", fnKey, {{flags(179, fn), true}, {flags(179, 0), false}}, {"down", "up"}},
+        {"Fn codes stand for each other",
+         fnKey,
+         {{flagsChanged(179, function), true}, {flagsChanged(179, 0), false}},
+         {"down", "up"}},
         {"no modifiers recorded: fires with modifiers held, once",
          escape,
-         {{down(53, command | shift), true}, {down(53), true}, {up(53, command), false}, {up(53), true}},
+         {{keyDown(53, command | shift), true}, {keyDown(53), true}, {keyUp(53, command), false}, {keyUp(53), true}},
          {"down", "up"}},
         {"modifiers recorded must match, caps lock aside",
          commandShiftD,
-         {{down(2, command | shift | option), true}, {up(2, 0), true}, {down(2, command | shift | capsLock), false}, {up(2, 0), true}},
+         {{keyDown(2, command | shift | option), true},
+          {keyUp(2, 0), true},
+          {keyDown(2, command | shift | capsLock), false},
+          {keyUp(2, 0), true}},
          {"down", "up"}},
-        {"other keys are ignored", commandShiftD, {{down(3, command | shift), true}, {up(3), true}}, {}},
+        {"other keys are ignored", commandShiftD, {{keyDown(3, command | shift), true}, {keyUp(3), true}}, {}},
     };
     for (const auto& c : cases) {
         Rig rig;
@@ -234,7 +263,7 @@ TEST(KeyboardMonitor, FallbackHandlersRunAsLaterLoopJobsAndStoppingForgetsAHeldK
     Rig rig;
     rig.events->refuseTaps = true;
     rig.monitor->startMonitoring(rightOption);
-    rig.events->monitor(flags(61, option));
+    rig.events->monitor(flagsChanged(61, option));
     EXPECT_TRUE(rig.reports.empty());
     rig.loop.runUntilIdle();
     EXPECT_EQ(rig.reports, (Reports{"down"}));
@@ -248,8 +277,9 @@ TEST(KeyboardMonitor, AKeyTheDesktopCannotSeeIsNamedWithTheWayToChooseAnother) {
     Rig rig;
     rig.events->unseenKeyCodes = {63, 179};
     rig.monitor->startMonitoring(fnKey);
-    EXPECT_EQ(rig.log.lines(), (std::vector<std::string>{"⚠️ The hotkey \"Fn\" cannot be seen on this desktop — choose another one "
-                                                         "with: parlune hotkey record"}));
+    EXPECT_EQ(rig.log.lines(), (std::vector<std::string>{
+                                   "⚠️ The hotkey \"Fn\" cannot be seen on this desktop — choose another one "
+                                   "with: parlune hotkey record"}));
     EXPECT_TRUE(rig.events->taps.empty());
     EXPECT_TRUE(rig.events->monitors.empty());
 }
@@ -320,12 +350,12 @@ TEST(KeyboardMonitor, DrivesTheDictationSessionOfAppState) {
     h.app = AppState::create(platform);
     EXPECT_EQ(trust->prompts, 1) << "missing trust is asked for at start-up";
 
-    EXPECT_EQ(events->tap(flags(63, fn)), TapDecision::swallow);
+    EXPECT_EQ(events->tap(flagsChanged(63, function)), TapDecision::swallow);
     h.loop.runUntilIdle();
     EXPECT_EQ(h.dictation->starts(), 1);
 
     h.app->setSelectedHotkey(rightOption);
-    EXPECT_EQ(events->tap(flags(63, 0)), TapDecision::pass) << "the old key is no longer watched";
-    EXPECT_EQ(events->tap(flags(61, option)), TapDecision::swallow);
+    EXPECT_EQ(events->tap(flagsChanged(63, 0)), TapDecision::pass) << "the old key is no longer watched";
+    EXPECT_EQ(events->tap(flagsChanged(61, option)), TapDecision::swallow);
     h.loop.advance(30s);
 }

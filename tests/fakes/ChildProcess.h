@@ -19,8 +19,8 @@ public:
     enum Stream { standardOutput = 0, standardError = 1, extra = 2 };
 
     // `extraFd`: a descriptor number (3 and up) that the program writes to, read as Stream::extra.
-    explicit ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
-                          int extraFd = -1);
+    explicit ChildProcess(const std::vector<std::string>& argv,
+                          const std::map<std::string, std::string>& environment = {}, int extraFd = -1);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -1,4 +1,6 @@
-#include "ChildProcess.h"
+#include "fakes/ChildProcess.h"
+
+#include "fakes/Process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,28 +13,14 @@
 #include <thread>
 #include <utility>
 
-extern char** environ;
-
 namespace parlune::testing {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
                            int extraFd) {
-    std::map<std::string, std::string> merged;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text(*entry);
-        const auto equals = text.find('=');
-        if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    for (const auto& [name, value] : environment) merged[name] = value;
-    std::vector<std::string> envStrings;
-    for (const auto& [name, value] : merged) envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& text : envStrings) envp.push_back(text.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> envStrings = environmentWith(environment);
+    const std::vector<char*> envp = pointers(envStrings);
     std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (auto& text : args) argp.push_back(text.data());
-    argp.push_back(nullptr);
+    const std::vector<char*> argp = pointers(args);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -85,7 +73,8 @@ bool ChildProcess::fill(Stream stream, std::chrono::steady_clock::time_point dea
             return true;
         }
         if (count == 0) return false;  // closed
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         pollfd entry{fd, POLLIN, 0};
         ::poll(&entry, 1, static_cast<int>(left.count()));
@@ -110,7 +99,8 @@ bool ChildProcess::waitForLine(Stream stream, const std::string& text, std::chro
                                std::vector<std::string>* seen) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         auto line = readLine(stream, std::max(left, std::chrono::milliseconds(0)));
         if (!line) return false;
         if (seen != nullptr) seen->push_back(*line);
