@@ -177,7 +177,7 @@ public:
             if (connection_->isAlive()) XGetErrorText(display_, error, text, sizeof text);
             log::line("⚠️ The X11 key grab for " +
                       displayName(listener.keyCode, listener.modifierFlags, std::nullopt, std::nullopt) +
-                      " was refused (" + text + "): another program holds that key");
+                      " was refused: " + text + " — another program holds that key");
             return false;
         }
         listener.grabbed = true;

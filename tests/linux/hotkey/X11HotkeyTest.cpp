@@ -128,7 +128,7 @@ TEST_F(X11Hotkey, AGrabHeldByAnotherProgramMakesTheMonitorFallBackAndStillReport
     EXPECT_EQ(monitor->fallbackMonitorCount(), 1u) << "a global monitor; local ones are declined";
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].rfind("⚠️ The X11 key grab for Right Control was refused (BadAccess", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0].rfind("⚠️ The X11 key grab for Right Control was refused: BadAccess", 0), 0u) << lines[0];
     EXPECT_EQ(lines[1], "⚠️ CGEvent tap unavailable — falling back to NSEvent monitors");
 
     typist.type({{true, controlR}, {true, controlR}, {false, controlR}});
