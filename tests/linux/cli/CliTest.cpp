@@ -74,7 +74,7 @@ TEST_F(Cli, AnUnreadableStoreIsMovedAsideAndTheCommandRunsOnDefaults) {
 TEST_F(Cli, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"--help"}, 0}, {{"--version"}, 0}, {{}, 2}, {{"dance"}, 2}, {{"dictionary"}, 2}, {{"dictionary", "add"}, 2},
-        {{"settings", "extra"}, 2},
+        {{"settings", "extra"}, 2}, {{"hotkey", "dance"}, 2},
     };
     for (const auto& [arguments, code] : cases) {
         EXPECT_EQ(run(arguments).exitCode, code) << (arguments.empty() ? "(none)" : arguments[0]);
