@@ -16,9 +16,7 @@
 extern char** environ;
 
 namespace parlune::testing {
-namespace {
 
-// The test's own environment with `overrides` applied, as NAME=VALUE strings.
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& overrides) {
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -32,15 +30,12 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
     return result;
 }
 
-// A null-terminated array of pointers into `items`, for exec.
 std::vector<char*> pointers(std::vector<std::string>& items) {
     std::vector<char*> result;
     for (auto& item : items) result.push_back(item.data());
     result.push_back(nullptr);
     return result;
 }
-
-}  // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
                          std::chrono::milliseconds timeout) {

@@ -41,6 +41,11 @@ private:
     int pid_ = -1;
 };
 
+// The test's own environment with `overrides` applied, as NAME=VALUE strings.
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& overrides);
+// A null-terminated array of pointers into `items`, for exec.
+std::vector<char*> pointers(std::vector<std::string>& items);
+
 // A folder under the system's temporary folder, removed with everything in it on destruction.
 class TemporaryFolder {
 public:

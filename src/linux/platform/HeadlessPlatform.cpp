@@ -2,6 +2,7 @@
 
 #include "core/session/HeadlessWorkers.h"
 #include "linux/apps/DesktopApplicationScanner.h"
+#include "linux/hotkey/LinuxKeyboard.h"
 #include "linux/platform/XdgPaths.h"
 #include "linux/settings/FileSettingsStore.h"
 
@@ -22,6 +23,7 @@ PlatformBundle makeHeadlessPlatform(EventLoop& loop) {
     platform.workspace = std::make_shared<HeadlessWorkspace>();
     platform.applicationScanner = DesktopApplicationScanner::forCurrentUser();
     platform.applicationSupportFolder = xdg::dataHome();
+    platform.defaultHotkey = linuxDefaultHotkey();
     return platform;
 }
 

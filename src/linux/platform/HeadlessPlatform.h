@@ -5,7 +5,8 @@
 namespace parlune {
 
 // AppState's surroundings for the command line: the user's real settings store and
-// application-support folder, and nothing that monitors, shows, records or pastes.
+// application-support folder, the Linux default hotkey, and nothing that monitors, shows, records
+// or pastes.
 PlatformBundle makeHeadlessPlatform(EventLoop& loop);
 
 }  // namespace parlune

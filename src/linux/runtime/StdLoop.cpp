@@ -86,6 +86,11 @@ void StdLoop::run() {
             std::uint64_t count = 0;
             [[maybe_unused]] auto drained = ::read(wakeFd_, &count, sizeof count);
         }
+        // A watch's callback may be what runUntil waits for.
+        if (done_ != nullptr && (*done_)()) {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
     }
 }
 

@@ -38,7 +38,7 @@ TEST_F(Cli, FirstRunPrintsTheDefaultsAndStoresOnlyTheEmptyDictionary) {
     ASSERT_EQ(result.exitCode, 0) << result.standardError;
     const auto printed = nlohmann::json::parse(result.standardOutput);
     EXPECT_EQ(printed["selectedModelProvider"], "Local");
-    EXPECT_EQ(printed["selectedHotkey"], nlohmann::json::parse(R"({"keyCode":63,"modifierFlags":0,"displayName":"Fn"})"));
+    EXPECT_EQ(printed["selectedHotkey"], nlohmann::json::parse(R"({"keyCode":62,"modifierFlags":0,"displayName":"Right Control"})"));
     EXPECT_EQ(printed["totalWords"], 0);
     EXPECT_EQ(nlohmann::json::parse(read(settingsFile())), nlohmann::json::parse(R"({"userDictionary": []})"));
     EXPECT_EQ(fs::status(settingsFile()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
@@ -74,7 +74,7 @@ TEST_F(Cli, AnUnreadableStoreIsMovedAsideAndTheCommandRunsOnDefaults) {
 TEST_F(Cli, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"--help"}, 0}, {{"--version"}, 0}, {{"dance"}, 2}, {{"dictionary"}, 2}, {{"dictionary", "add"}, 2},
-        {{"settings", "extra"}, 2},
+        {{"settings", "extra"}, 2}, {{"hotkey", "dance"}, 2},
     };
     for (const auto& [arguments, code] : cases) {
         EXPECT_EQ(run(arguments).exitCode, code) << (arguments.empty() ? "(none)" : arguments[0]);
