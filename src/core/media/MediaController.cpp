@@ -81,7 +81,10 @@ std::shared_ptr<MediaController> MediaController::create(Services services) {
     return std::shared_ptr<MediaController>(new MediaController(std::move(services)));
 }
 
-MediaController::MediaController(Services services) : services_(std::move(services)) { findAdapter(); }
+MediaController::MediaController(Services services) : services_(std::move(services)) {
+    settled_.resolve(Done{});
+    findAdapter();
+}
 
 void MediaController::findAdapter() {
     const BundleResources& resources = *services_.resources;
@@ -118,6 +121,11 @@ void MediaController::findAdapter() {
 }
 
 Task<void> MediaController::pauseIfPlaying() {
+    // What the last resume started (toggling back, playing by script) must be done before players
+    // are looked at again, or a player about to be resumed would be taken for one the user paused.
+    AsyncEvent settled = settled_;
+    co_await settled;
+
     pausedScriptableApps_.clear();
     didPauseSystemMedia_ = false;
 
@@ -150,8 +158,10 @@ Task<void> MediaController::pauseIfPlaying() {
 }
 
 void MediaController::resumeIfNeeded() {
+    bool toggle = false;
     if (didPauseSystemMedia_) {
-        sendMediaCommand(playPauseCommand);
+        toggle = isAdapterAvailable();
+        if (!toggle) logCannotSend(playPauseCommand, " — adapter not available");
         didPauseSystemMedia_ = false;
         log::line("▶️ Resumed system media via MediaRemote adapter");
     }
@@ -159,9 +169,10 @@ void MediaController::resumeIfNeeded() {
     for (const ScriptableApp& app : scriptableApps()) {
         if (pausedScriptableApps_.count(app.bundleID) > 0) paused.push_back(app);
     }
-    if (!paused.empty()) {
-        ++backgroundWork_;
-        spawn(*services_.loop, resumeInBackground(weak_from_this(), services_.scriptRunner, std::move(paused)));
+    // The toggle goes first and is waited for: a player resumed by script before it would be what
+    // the adapter finds playing, and toggled off again.
+    if (toggle || !paused.empty()) {
+        inBackground(resumeInBackground(weak_from_this(), services_.scriptRunner, std::move(paused), toggle));
     }
     pausedScriptableApps_.clear();
 }
@@ -218,32 +229,55 @@ Task<bool> MediaController::isSystemMediaPlaying() {
     co_return playing;
 }
 
+void MediaController::logCannotSend(int command, const std::string& reason) {
+    log::line("⚠️ Could not send media command " + std::to_string(command) + reason);
+}
+
 void MediaController::sendMediaCommand(int command) {
     if (!isAdapterAvailable()) {
-        log::line("⚠️ Could not send media command " + std::to_string(command) + " — adapter not available");
+        logCannotSend(command, " — adapter not available");
         return;
     }
+    inBackground(sendInBackground(weak_from_this(), command));
+}
+
+Task<void> MediaController::sendNow(int command) {
+    std::vector<std::string> arguments{"send", std::to_string(command)};
+    const auto output = co_await runAdapter(std::move(arguments));
+    if (!output) logCannotSend(command, "");
+}
+
+void MediaController::inBackground(Task<void> work) {
+    AsyncEvent before = settled_;
+    AsyncEvent after;
+    settled_ = after;
     ++backgroundWork_;
-    spawn(*services_.loop, sendInBackground(weak_from_this(), command));
+    spawn(*services_.loop, runInOrder(weak_from_this(), std::move(before), std::move(work), std::move(after)));
+}
+
+Task<void> MediaController::runInOrder(std::weak_ptr<MediaController> weakSelf, AsyncEvent before, Task<void> work,
+                                       AsyncEvent after) {
+    co_await before;
+    co_await std::move(work);
+    after.resolve(Done{});
+    if (auto self = weakSelf.lock()) --self->backgroundWork_;
 }
 
 Task<void> MediaController::sendInBackground(std::weak_ptr<MediaController> weakSelf, int command) {
-    auto self = weakSelf.lock();
-    if (!self) co_return;
-    std::vector<std::string> arguments{"send", std::to_string(command)};
-    const auto output = co_await self->runAdapter(std::move(arguments));
-    if (!output) log::line("⚠️ Could not send media command " + std::to_string(command));
-    --self->backgroundWork_;
+    if (auto self = weakSelf.lock()) co_await self->sendNow(command);
 }
 
 Task<void> MediaController::resumeInBackground(std::weak_ptr<MediaController> weakSelf,
-                                               std::shared_ptr<ScriptRunner> runner, std::vector<ScriptableApp> apps) {
+                                               std::shared_ptr<ScriptRunner> runner, std::vector<ScriptableApp> apps,
+                                               bool toggle) {
+    if (toggle) {
+        if (auto self = weakSelf.lock()) co_await self->sendNow(playPauseCommand);
+    }
     // The players are resumed even when the controller is gone meanwhile.
     for (const ScriptableApp& app : apps) {
         co_await runAppleScript(runner, app.resumeScript);
         log::line("▶️ Resumed " + app.name + " via AppleScript");
     }
-    if (auto self = weakSelf.lock()) --self->backgroundWork_;
 }
 
 Task<std::optional<std::string>> MediaController::runAdapter(std::vector<std::string> arguments) {

@@ -84,11 +84,17 @@ private:
     static Task<std::optional<std::string>> runAppleScript(std::shared_ptr<ScriptRunner> runner, std::string source);
     Task<bool> isSystemMediaPlaying();
     void sendMediaCommand(int command);
+    Task<void> sendNow(int command);
+    static void logCannotSend(int command, const std::string& reason);
     Task<std::optional<std::string>> runAdapter(std::vector<std::string> arguments);
 
+    // Background work (toggles, resume scripts) runs one job after the other, in the order started.
+    void inBackground(Task<void> work);
+    static Task<void> runInOrder(std::weak_ptr<MediaController> weakSelf, AsyncEvent before, Task<void> work,
+                                 AsyncEvent after);
     static Task<void> sendInBackground(std::weak_ptr<MediaController> weakSelf, int command);
     static Task<void> resumeInBackground(std::weak_ptr<MediaController> weakSelf, std::shared_ptr<ScriptRunner> runner,
-                                         std::vector<ScriptableApp> apps);
+                                         std::vector<ScriptableApp> apps, bool toggle);
 
     Services services_;
     std::set<std::string> pausedScriptableApps_;
@@ -96,6 +102,7 @@ private:
     std::optional<std::string> adapterScriptPath_;
     std::optional<std::string> adapterFrameworkPath_;
     int backgroundWork_ = 0;
+    AsyncEvent settled_;  // resolved once the background work started so far has ended
 };
 
 }  // namespace parlune

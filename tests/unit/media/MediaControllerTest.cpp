@@ -442,3 +442,28 @@ TEST_F(MediaControllerTest, TheStatusReadsBothPhasesWithoutPausingAnything) {
     EXPECT_EQ(scripts->ran, (Lines{spotifyState}));
     EXPECT_EQ(processes->commandLines.size(), 1u);
 }
+
+TEST_F(MediaControllerTest, TheResumeTogglesFirstAndTheNextPauseWaitsForTheResumeToEnd) {
+    running->running = {"com.spotify.client"};
+    scripts->answers[spotifyState] = {"playing", std::nullopt};
+    processes->getResult = FakeProcessRunner::printing(R"({"playbackRate":1})");
+    make();
+    pause();
+    processes->takes = 300ms;
+    scripts->takes = 100ms;
+    const auto scriptsBefore = scripts->ran.size();
+    controller->resumeIfNeeded();
+    spawn(loop, controller->pauseIfPlaying());  // the hotkey again, right away
+    loop.advance(299ms);
+    EXPECT_EQ(scripts->ran.size(), scriptsBefore) << "Spotify is played only once the toggle has run";
+    loop.advance(1ms);
+    EXPECT_EQ(scripts->ran.back(), spotifyPlay);
+    loop.advance(99ms);
+    EXPECT_EQ(scripts->ran.back(), spotifyPlay) << "the new pause waits for the resume to end";
+    loop.advance(1ms);
+    loop.runUntilIdle();
+    EXPECT_EQ(scripts->ran.back(), spotifyState);
+    while (loop.runNextTimer()) {
+    }
+    EXPECT_EQ(controller->backgroundWork(), 0);
+}
