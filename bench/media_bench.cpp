@@ -2,13 +2,9 @@
 // bus, the shipped adapter (perl), and a pause run on the std loop. Wall time per pause.
 
 #include "core/log/Log.h"
-#include "core/media/MediaController.h"
 #include "fakes/PrivateSessionBus.h"
-#include "linux/media/ChildProcessRunner.h"
 #include "linux/media/DataFolderResources.h"
-#include "linux/media/MprisRunningApplications.h"
-#include "linux/media/MprisScriptRunner.h"
-#include "linux/media/SessionBus.h"
+#include "linux/media/LinuxMediaController.h"
 #include "linux/runtime/StdLoop.h"
 
 #include <benchmark/benchmark.h>
@@ -29,14 +25,8 @@ void measurePauses(benchmark::State& state, const std::filesystem::path& folder)
     log::setSink([](std::string_view) {});
     {
         StdLoop loop;
-        auto sessionBus = std::make_shared<SessionBus>(loop);
-        MediaController::Services services;
-        services.loop = &loop;
-        services.runningApplications = std::make_shared<MprisRunningApplications>(sessionBus);
-        services.scriptRunner = std::make_shared<MprisScriptRunner>(sessionBus);
-        services.processRunner = std::make_shared<ChildProcessRunner>(loop);
-        services.resources = std::make_shared<DataFolderResources>(std::vector<std::filesystem::path>{folder}, std::nullopt);
-        auto media = MediaController::create(services);
+        auto media = makeLinuxMediaController(
+            loop, std::make_shared<DataFolderResources>(std::vector<std::filesystem::path>{folder}, std::nullopt));
         for (auto _ : state) {
             bool done = false;
             spawn(loop, [](std::shared_ptr<MediaController> controller, bool& finished) -> Task<void> {

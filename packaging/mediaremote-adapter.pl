@@ -25,5 +25,10 @@ unless (-f $module) {
     print STDERR "not a MediaRemoteAdapter.framework folder: $framework\n";
     exit 2;
 }
-require $module;
+unless (eval { require $module; 1 }) {
+    my ($reason) = split /\n/, "$@";  # one line: the caller logs it as one
+    $reason =~ s/ \(\@INC contains:.*?\)//;
+    print STDERR "cannot load $module (it needs Net::DBus, Debian package libnet-dbus-perl): $reason\n";
+    exit 1;
+}
 exit MediaRemoteAdapter::run(@command);

@@ -92,11 +92,11 @@ sub call_all {
             service_name => $destination, object_path => $path, interface => $interface, method_name => $method);
         my $iterator = $message->iterator(1);
         $iterator->append_string($_) for @arguments;
-        push @pending, eval { $bus->send_with_reply($message, $TIMEOUT_MS) };
+        push @pending, scalar eval { $bus->send_with_reply($message, $TIMEOUT_MS) };
     }
     my @answers;
     for my $call (@pending) {
-        my $reply = eval { $call->block; $call->get_reply };
+        my $reply = $call ? eval { $call->block; $call->get_reply } : undef;
         if (!$reply) {
             my $error = "$@";
             $error =~ s/\s+\z//;

@@ -1,10 +1,12 @@
 #pragma once
 
-// A D-Bus session bus of a test's own: `dbus-daemon --session --nofork --print-address`, started
-// on construction and killed (by its PID) on destruction.
+// A D-Bus session bus of a test's own: `dbus-daemon --session --nofork`, started on construction
+// and stopped (by its PID) on destruction.
 
+#include "fakes/Process.h"
+
+#include <memory>
 #include <string>
-#include <sys/types.h>
 
 namespace parlune::testing {
 
@@ -12,15 +14,10 @@ class PrivateSessionBus {
 public:
     // Throws std::runtime_error when the daemon cannot be started or gives no address in time.
     PrivateSessionBus();
-    ~PrivateSessionBus();
-    PrivateSessionBus(const PrivateSessionBus&) = delete;
-    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
-
     const std::string& address() const { return address_; }
 
 private:
-    void stop();
-    pid_t pid_ = -1;
+    std::unique_ptr<BackgroundProcess> daemon_;
     std::string address_;
 };
 

@@ -28,7 +28,11 @@ struct ScriptableApp {
 // Silences playing media while the user dictates and restores it afterwards, in two phases: the
 // known players are paused by script, then the now-playing adapter is asked whether anything else
 // still plays and, if so, sent a play/pause toggle. Only what this controller paused is resumed.
-// Loop thread only.
+//
+// Player scripts and adapter runs answer on the loop, never blocking it; an adapter run is killed
+// after adapterTimeLimit. The toggles and resume scripts run in the background one after the other,
+// the resume's toggle before its scripts, and a pause first waits for that work to end. Build one
+// per application. Loop thread only.
 class MediaController final : public IMediaController, public std::enable_shared_from_this<MediaController> {
 public:
     struct Services {

@@ -8,14 +8,14 @@
 
 namespace parlune {
 
-std::shared_ptr<MediaController> makeLinuxMediaController(EventLoop& loop) {
+std::shared_ptr<MediaController> makeLinuxMediaController(EventLoop& loop, std::shared_ptr<BundleResources> resources) {
     auto bus = std::make_shared<SessionBus>(loop);
     MediaController::Services services;
     services.loop = &loop;
     services.runningApplications = std::make_shared<MprisRunningApplications>(bus);
     services.scriptRunner = std::make_shared<MprisScriptRunner>(bus);
     services.processRunner = std::make_shared<ChildProcessRunner>(loop);
-    services.resources = DataFolderResources::forThisProgram();
+    services.resources = resources ? std::move(resources) : DataFolderResources::forThisProgram();
     return MediaController::create(std::move(services));
 }
 

@@ -3,14 +3,11 @@
 
 #include "MediaBus.h"
 
-#include "core/media/MediaController.h"
 #include "fakes/SessionHarness.h"
-#include "linux/media/ChildProcessRunner.h"
 #include "linux/media/DataFolderResources.h"
-#include "linux/media/MprisRunningApplications.h"
-#include "linux/media/MprisScriptRunner.h"
-#include "linux/media/SessionBus.h"
+#include "linux/media/LinuxMediaController.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -113,23 +110,12 @@ TEST_F(MediaStack, AHangingAdapterIsKilledAndTheDictationGoesOn) {
     TemporaryFolder shipped;
     std::ofstream(shipped.path() + "/mediaremote-adapter.pl") << "sleep 60;\n";
     std::filesystem::create_directory(shipped.path() + "/MediaRemoteAdapter.framework");
-    auto sessionBus = std::make_shared<SessionBus>(loop);
-    MediaController::Services services;
-    services.loop = &loop;
-    services.runningApplications = std::make_shared<MprisRunningApplications>(sessionBus);
-    services.scriptRunner = std::make_shared<MprisScriptRunner>(sessionBus);
-    services.processRunner = std::make_shared<ChildProcessRunner>(loop);
-    services.resources = std::make_shared<DataFolderResources>(std::vector<std::filesystem::path>{shipped.path()},
-                                                               std::nullopt);
     fakes::CapturedLog log;
-    auto media = MediaController::create(services);
-    log.clear();
+    auto media = makeLinuxMediaController(
+        loop, std::make_shared<DataFolderResources>(std::vector<std::filesystem::path>{shipped.path()}, std::nullopt));
     finish(media->pauseIfPlaying());
-    EXPECT_EQ(log.lines(), (Lines{
-                               "🔊 Spotify not running — skipping",
-                               "🔊 Music not running — skipping",
-                               "⚠️ MediaRemote adapter did not finish within 2 seconds — killed",
-                               "🔊 isPlayingMedia: no JSON output",
-                               "🔊 System now-playing active after Phase 1: false",
-                           }));
+    const Lines lines = log.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "⚠️ MediaRemote adapter did not finish within 2 seconds — killed"),
+              lines.end());
+    EXPECT_EQ(lines.back(), "🔊 System now-playing active after Phase 1: false");
 }
