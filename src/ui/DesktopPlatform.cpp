@@ -1,5 +1,6 @@
 #include "ui/DesktopPlatform.h"
 
+#include "linux/media/LinuxMediaController.h"
 #include "linux/platform/HeadlessPlatform.h"
 
 namespace parlune {
@@ -16,6 +17,7 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
 
     desktop.bundle = makeHeadlessPlatform(loop);
     desktop.bundle.statusIndicator = desktop.indicator;
+    desktop.bundle.mediaController = makeLinuxMediaController(loop);
     return desktop;
 }
 
