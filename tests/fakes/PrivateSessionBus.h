@@ -3,9 +3,8 @@
 // A D-Bus session bus of a test's own: `dbus-daemon --session --nofork`, started on construction
 // and stopped (by its PID) on destruction.
 
-#include "fakes/Process.h"
+#include "fakes/ChildProcess.h"
 
-#include <memory>
 #include <string>
 
 namespace parlune::testing {
@@ -17,7 +16,7 @@ public:
     const std::string& address() const { return address_; }
 
 private:
-    std::unique_ptr<BackgroundProcess> daemon_;
+    ChildProcess daemon_;
     std::string address_;
 };
 
