@@ -5,6 +5,7 @@
 #include "linux/hotkey/LinuxKeyboard.h"
 #include "linux/http/CurlHttpClient.h"
 #include "linux/platform/DeploymentConfigFile.h"
+#include "linux/media/LinuxMediaController.h"
 #include "linux/platform/HeadlessPlatform.h"
 
 #include <QImage>
@@ -48,6 +49,7 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     desktop.bundle.keyboardMonitor = LinuxKeyboard::open(loop).makeMonitor(loop);
     desktop.bundle.textProcessor =
         std::make_shared<TextProcessor>(std::make_shared<CurlHttpClient>(loop), loadDeploymentConfig());
+    desktop.bundle.mediaController = makeLinuxMediaController(loop);
     return desktop;
 }
 
