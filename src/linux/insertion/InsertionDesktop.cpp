@@ -16,7 +16,7 @@ AtspiAccessibility::FrontmostProcess frontmostProcessOf(const std::shared_ptr<X1
 InsertionDesktop InsertionDesktop::open(EventLoop& loop, Options options) {
     InsertionDesktop desktop;
     desktop.x11 = X11Connection::open(loop);
-    desktop.clipboard = X11Clipboard::create(desktop.x11);
+    desktop.clipboard = X11Clipboard::open(loop, desktop.x11 != nullptr);
     desktop.accessibility = AtspiAccessibility::create(frontmostProcessOf(desktop.x11));
     auto keyboard = std::make_shared<XTestKeyboard>(desktop.x11);
     auto terminals = options.terminalDetector ? options.terminalDetector

@@ -1,373 +1,121 @@
 #include "linux/insertion/X11Clipboard.h"
 
 #include "core/log/Log.h"
-#include "core/text/Text.h"
+#include "linux/insertion/SelectionServer.h"
+#include "linux/runtime/StdLoop.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
-#include <algorithm>
+#include <future>
+#include <thread>
 
 namespace parlune {
 namespace {
 
-std::string latin1ToUtf8(const std::string& bytes) {
-    std::string result;
-    for (unsigned char c : bytes) result += fromCodePoint(c);
-    return result;
-}
-
-std::string utf8ToLatin1(const std::string& text) {
-    std::string result;
-    for (char32_t c : codePoints(text)) result += c < 0x100 ? static_cast<char>(c) : '?';
-    return result;
-}
+// An offer with the number the selection server gave it.
+struct NumberedOffer final : ClipboardOffer {
+    std::uint64_t number = 0;
+};
 
 }  // namespace
 
-struct X11Clipboard::Read {
-    Completion<std::optional<std::string>> done;
-    std::vector<XId> targets;  // still to try, in order
-    XId target = 0;
-    XId property = 0;
-    bool incremental = false;
-    std::string received;
-    TimerHandle limit;
+struct X11Clipboard::Worker {
+    StdLoop loop;
+    std::shared_ptr<SelectionServer> server;  // lives on the worker thread
+    std::thread thread;
+
+    // Runs `call` with the server on the worker thread and waits (bounded) for its result.
+    template <class Result>
+    std::optional<Result> run(std::function<Result(SelectionServer&)> call, std::chrono::milliseconds limit = callLimit) {
+        auto promise = std::make_shared<std::promise<Result>>();
+        auto future = promise->get_future();
+        loop.post([this, call = std::move(call), promise] { promise->set_value(call(*server)); });
+        if (future.wait_for(limit) != std::future_status::ready) {
+            log::line("⚠️ Clipboard: the clipboard thread did not answer in time");
+            return std::nullopt;
+        }
+        return future.get();
+    }
 };
 
-std::shared_ptr<X11Clipboard> X11Clipboard::create(std::shared_ptr<X11Connection> connection) {
-    std::shared_ptr<X11Clipboard> clipboard(new X11Clipboard(std::move(connection)));
-    if (clipboard->connection_) {
-        clipboard->clipboard_ = clipboard->connection_->atom("CLIPBOARD");
-        clipboard->handler_ = clipboard->connection_->addHandler(
-            [weakSelf = std::weak_ptr<X11Clipboard>(clipboard)](const XEvent& event) {
-                if (auto self = weakSelf.lock()) self->onEvent(event);
-            });
+std::shared_ptr<X11Clipboard> X11Clipboard::open(EventLoop& loop, bool hasDisplay) {
+    std::shared_ptr<X11Clipboard> clipboard(new X11Clipboard(loop));
+    if (!hasDisplay) return clipboard;
+    auto worker = std::make_shared<Worker>();
+    auto started = std::make_shared<std::promise<bool>>();
+    auto ready = started->get_future();
+    worker->thread = std::thread([raw = worker.get(), started] {
+        if (auto connection = X11Connection::open(raw->loop)) raw->server = SelectionServer::create(std::move(connection));
+        started->set_value(raw->server != nullptr);
+        if (raw->server) raw->loop.run();
+        raw->server.reset();
+    });
+    if (ready.get()) {
+        clipboard->worker_ = std::move(worker);
+    } else {
+        worker->thread.join();
     }
     return clipboard;
 }
 
 X11Clipboard::~X11Clipboard() {
-    if (!connection_) return;
+    if (!worker_) return;
     handOver();
-    for (auto& [key, transfer] : transfers_) transfer.expiry.cancel();
-    if (read_) read_->limit.cancel();
-    connection_->removeHandler(handler_);
+    worker_->loop.quit();
+    worker_->thread.join();
 }
-
-bool X11Clipboard::isTextTarget(XId target) {
-    return target == connection_->atom("UTF8_STRING") || target == XA_STRING || target == connection_->atom("TEXT") ||
-           target == connection_->atom("text/plain;charset=utf-8") || target == connection_->atom("text/plain");
-}
-
-// ---- Reading what another application holds ---------------------------------------------------
 
 Task<std::optional<std::string>> X11Clipboard::readText() {
-    if (!connection_ || !connection_->alive()) co_return std::nullopt;
-    auto self = shared_from_this();
-    // One read at a time: they share the receiving property.
-    auto previous = std::exchange(lastRead_, std::make_shared<AsyncEvent>());
-    auto mine = lastRead_;
-    if (previous) co_await *previous;
-
-    std::optional<std::string> text;
-    Display* display = connection_->display();
-    const Window owner = connection_->alive() ? XGetSelectionOwner(display, clipboard_) : None;
-    if (owner != None && owner == connection_->window() && owned_) {
-        text = content_;
-    } else if (owner != None) {
-        read_ = std::make_shared<Read>();
-        read_->targets = {connection_->atom("UTF8_STRING"), XA_STRING};
-        read_->property = connection_->atom("_PARLUNE_CLIPBOARD");
-        auto read = read_;
-        requestNextTarget();
-        text = co_await read->done;
-    }
-    mine->resolve(Done{});
-    if (lastRead_ == mine) lastRead_.reset();
-    co_return text;
-}
-
-void X11Clipboard::requestNextTarget() {
-    if (read_->targets.empty()) {
-        finishRead(std::nullopt);
-        return;
-    }
-    read_->target = read_->targets.front();
-    read_->targets.erase(read_->targets.begin());
-    Display* display = connection_->display();
-    XDeleteProperty(display, connection_->window(), read_->property);
-    XConvertSelection(display, clipboard_, read_->target, read_->property, connection_->window(), CurrentTime);
-    XFlush(display);
-    armReadLimit();
-}
-
-void X11Clipboard::armReadLimit() {
-    read_->limit.cancel();
-    read_->limit = connection_->loop().postAfter(readLimit, [weakSelf = weak_from_this(), read = std::weak_ptr<Read>(read_)] {
-        auto self = weakSelf.lock();
-        if (self && self->read_ && self->read_ == read.lock()) {
-            log::line("⚠️ Clipboard: the application holding the clipboard did not hand over its text in time");
-            self->finishRead(std::nullopt);
-        }
+    if (!worker_) co_return std::nullopt;
+    Completion<std::optional<std::string>> result;
+    EventLoop* main = &loop_;
+    Worker* worker = worker_.get();
+    worker->loop.post([worker, result, main] {
+        spawn(worker->loop,
+              [](std::shared_ptr<SelectionServer> server, Completion<std::optional<std::string>> done, EventLoop* back) -> Task<void> {
+                  auto text = co_await server->readText();
+                  back->post([done, text]() mutable { done.resolve(text); });
+              }(worker->server, result, main));
     });
+    co_return co_await result;
 }
-
-void X11Clipboard::finishRead(std::optional<std::string> text) {
-    auto read = std::exchange(read_, nullptr);
-    if (!read) return;
-    read->limit.cancel();
-    if (connection_->alive()) XDeleteProperty(connection_->display(), connection_->window(), read->property);
-    read->done.resolve(std::move(text));
-}
-
-// The reply to our request sits in `property` of our window (or, incrementally, a piece of it).
-void X11Clipboard::takeReply(XId property) {
-    Display* display = connection_->display();
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, connection_->window(), property, 0, 0x1FFFFFFF, True, AnyPropertyType, &type,
-                           &format, &count, &after, &data) != Success) {
-        finishRead(std::nullopt);
-        return;
-    }
-    std::string bytes;
-    if (data != nullptr) {
-        if (format == 8) bytes.assign(reinterpret_cast<const char*>(data), count);
-        XFree(data);
-    }
-    if (!read_->incremental && type == connection_->atom("INCR")) {
-        read_->incremental = true;  // pieces follow, each announced by a new value of the property
-        armReadLimit();
-        return;
-    }
-    if (type == None || format != 8) {
-        if (!read_->incremental) {
-            requestNextTarget();
-        } else {
-            finishRead(std::nullopt);
-        }
-        return;
-    }
-    read_->received += bytes;
-    if (read_->incremental && !bytes.empty()) {
-        armReadLimit();
-        return;
-    }
-    std::string text = read_->target == static_cast<XId>(XA_STRING) ? latin1ToUtf8(read_->received) : read_->received;
-    finishRead(std::move(text));
-}
-
-// ---- Owning and serving ------------------------------------------------------------------------
 
 std::shared_ptr<ClipboardOffer> X11Clipboard::offerText(std::string text) {
-    auto offer = std::make_shared<ClipboardOffer>();
-    if (offer_) offer_->settle(ClipboardOffer::State::replaced);
-    offer_.reset();
-    if (!connection_ || !connection_->alive()) {
+    auto offer = std::make_shared<NumberedOffer>();
+    if (!worker_) {
         offer->settle(ClipboardOffer::State::replaced);
         return offer;
     }
-    Display* display = connection_->display();
-    const unsigned long time = connection_->serverTime();
-    content_ = std::move(text);
-    transfers_.clear();
-    XSetSelectionOwner(display, clipboard_, connection_->window(), time);
-    owned_ = connection_->alive() && XGetSelectionOwner(display, clipboard_) == connection_->window();
-    if (!owned_) {
-        log::line("⚠️ Clipboard: could not take the clipboard");
-        offer->settle(ClipboardOffer::State::replaced);
-        return offer;
-    }
-    ownedSince_ = time;
-    offer_ = offer;
-    targetClient_ = connection_->clientOf(connection_->activeWindow());
-    connection_->dispatchLater();
+    std::weak_ptr<NumberedOffer> weakOffer = offer;
+    EventLoop* main = &loop_;
+    auto number = worker_->run<std::uint64_t>([text = std::move(text), weakOffer, main](SelectionServer& server) mutable {
+        return server.offerText(std::move(text), [weakOffer, main](ClipboardOffer::State state) {
+            main->post([weakOffer, state] {
+                if (auto settled = weakOffer.lock()) settled->settle(state);
+            });
+        });
+    });
+    offer->number = number.value_or(0);
+    if (offer->number == 0) offer->settle(ClipboardOffer::State::replaced);
     return offer;
 }
 
 bool X11Clipboard::putBack(const ClipboardOffer& offer, std::string text) {
-    if (!connection_ || !owned_ || &offer != offer_.get() || offer.state() == ClipboardOffer::State::replaced) return false;
-    offer_.reset();
-    content_ = std::move(text);
-    transfers_.clear();
-    // Owning it again from the same moment tells clipboard watchers that the content changed; the
-    // server ignores it when someone else has taken the clipboard since.
-    Display* display = connection_->display();
-    XSetSelectionOwner(display, clipboard_, connection_->window(), ownedSince_);
-    owned_ = connection_->alive() && XGetSelectionOwner(display, clipboard_) == connection_->window();
-    connection_->dispatchLater();
-    return owned_;
+    const auto& numbered = static_cast<const NumberedOffer&>(offer);
+    if (!worker_ || numbered.number == 0 || offer.state() == ClipboardOffer::State::replaced) return false;
+    return worker_
+        ->run<bool>([number = numbered.number, text = std::move(text)](SelectionServer& server) mutable {
+            return server.putBack(number, std::move(text));
+        })
+        .value_or(false);
 }
-
-void X11Clipboard::fetched(XId requestor) {
-    if (!offer_ || offer_->state() != ClipboardOffer::State::waiting) return;
-    if (targetClient_ && connection_->clientOf(requestor) != targetClient_) return;  // e.g. a clipboard manager
-    offer_->settle(ClipboardOffer::State::fetched);
-}
-
-void X11Clipboard::serve(const XEvent& event) {
-    const XSelectionRequestEvent& request = event.xselectionrequest;
-    Display* display = connection_->display();
-    XEvent reply{};
-    reply.xselection.type = SelectionNotify;
-    reply.xselection.display = display;
-    reply.xselection.requestor = request.requestor;
-    reply.xselection.selection = request.selection;
-    reply.xselection.target = request.target;
-    reply.xselection.property = None;
-    reply.xselection.time = request.time;
-
-    const XId property = request.property != None ? request.property : request.target;
-    const bool current = request.time == CurrentTime || request.time >= ownedSince_;
-    bool countsAsFetch = false;
-    if (request.selection == clipboard_ && owned_ && current) {
-        if (request.target == connection_->atom("TARGETS")) {
-            const Atom targets[] = {
-                static_cast<Atom>(connection_->atom("TARGETS")), static_cast<Atom>(connection_->atom("TIMESTAMP")),
-                static_cast<Atom>(connection_->atom("UTF8_STRING")), XA_STRING, static_cast<Atom>(connection_->atom("TEXT")),
-                static_cast<Atom>(connection_->atom("text/plain;charset=utf-8")), static_cast<Atom>(connection_->atom("text/plain")),
-            };
-            XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(targets), std::size(targets));
-            reply.xselection.property = property;
-        } else if (request.target == connection_->atom("TIMESTAMP")) {
-            const long time = static_cast<long>(ownedSince_);
-            XChangeProperty(display, request.requestor, property, XA_INTEGER, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(&time), 1);
-            reply.xselection.property = property;
-        } else if (isTextTarget(request.target)) {
-            Transfer transfer;
-            transfer.data = request.target == XA_STRING ? utf8ToLatin1(content_) : content_;
-            transfer.type = request.target == XA_STRING ? XA_STRING
-                            : (request.target == connection_->atom("TEXT") ? connection_->atom("UTF8_STRING") : request.target);
-            const long maxRequest = std::max(XExtendedMaxRequestSize(display), XMaxRequestSize(display));
-            const std::size_t chunk = static_cast<std::size_t>(std::max(4096L, maxRequest));  // a quarter of the limit in bytes
-            if (transfer.data.size() > chunk) {
-                const long size = static_cast<long>(transfer.data.size());
-                XSelectInput(display, request.requestor, PropertyChangeMask);
-                XChangeProperty(display, request.requestor, property, connection_->atom("INCR"), 32, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(&size), 1);
-                transfer.countsAsFetch = true;
-                transfer.expiry = connection_->loop().postAfter(
-                    transferLimit, [weakSelf = weak_from_this(), key = std::make_pair(request.requestor, property)] {
-                        if (auto self = weakSelf.lock()) self->transfers_.erase(key);
-                    });
-                transfers_[{request.requestor, property}] = std::move(transfer);
-            } else {
-                XChangeProperty(display, request.requestor, property, transfer.type, 8, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(transfer.data.data()),
-                                static_cast<int>(transfer.data.size()));
-                countsAsFetch = true;
-            }
-            reply.xselection.property = property;
-        }
-    }
-    XSendEvent(display, request.requestor, False, NoEventMask, &reply);
-    // A requestor window that is gone makes these fail; nothing was delivered then.
-    if (connection_->sync() && countsAsFetch) fetched(request.requestor);
-}
-
-void X11Clipboard::continueTransfer(XId requestor, XId property) {
-    auto found = transfers_.find({requestor, property});
-    if (found == transfers_.end()) return;
-    Transfer& transfer = found->second;
-    Display* display = connection_->display();
-    const long maxRequest = std::max(XExtendedMaxRequestSize(display), XMaxRequestSize(display));
-    const std::size_t chunk = static_cast<std::size_t>(std::max(4096L, maxRequest));
-    const std::size_t length = std::min(chunk, transfer.data.size() - transfer.offset);
-    XChangeProperty(display, requestor, property, transfer.type, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(transfer.data.data() + transfer.offset), static_cast<int>(length));
-    transfer.offset += length;
-    transfer.expiry.cancel();
-    if (length == 0) {
-        // The empty piece ends the transfer.
-        const bool counts = transfer.countsAsFetch;
-        transfers_.erase(found);
-        XSelectInput(display, requestor, NoEventMask);
-        if (connection_->sync() && counts) fetched(requestor);
-        return;
-    }
-    transfer.expiry = connection_->loop().postAfter(transferLimit, [weakSelf = weak_from_this(), key = std::make_pair(requestor, property)] {
-        if (auto self = weakSelf.lock()) self->transfers_.erase(key);
-    });
-    if (!connection_->sync()) transfers_.erase({requestor, property});
-}
-
-void X11Clipboard::onEvent(const XEvent& event) {
-    switch (event.type) {
-        case SelectionRequest:
-            serve(event);
-            break;
-        case SelectionClear:
-            if (event.xselectionclear.selection == clipboard_ && event.xselectionclear.window == connection_->window()) {
-                owned_ = false;
-                content_.clear();
-                transfers_.clear();
-                if (offer_) offer_->settle(ClipboardOffer::State::replaced);
-                offer_.reset();
-            }
-            break;
-        case SelectionNotify:
-            if (read_ && event.xselection.requestor == connection_->window() && event.xselection.selection == clipboard_ &&
-                event.xselection.target == read_->target) {
-                if (event.xselection.property == None) {
-                    requestNextTarget();
-                } else {
-                    takeReply(event.xselection.property);
-                }
-            }
-            break;
-        case PropertyNotify:
-            if (event.xproperty.window == connection_->window()) {
-                if (read_ && read_->incremental && event.xproperty.atom == read_->property &&
-                    event.xproperty.state == PropertyNewValue) {
-                    takeReply(read_->property);
-                }
-            } else if (event.xproperty.state == PropertyDelete) {
-                continueTransfer(event.xproperty.window, event.xproperty.atom);
-            }
-            break;
-        default:
-            break;
-    }
-}
-
-// ---- Leaving ---------------------------------------------------------------------------------
 
 void X11Clipboard::handOver() {
-    if (handOverDone_ || !owned_ || !connection_->alive()) return;
-    handOverDone_ = true;
-    Display* display = connection_->display();
-    const Atom manager = static_cast<Atom>(connection_->atom("CLIPBOARD_MANAGER"));
-    const Atom saveTargets = static_cast<Atom>(connection_->atom("SAVE_TARGETS"));
-    if (XGetSelectionOwner(display, manager) == None) {
-        log::line("⚠️ Clipboard: no clipboard manager runs; the clipboard text goes away with this process");
-        return;
-    }
-    // This may run inside the destructor, where the usual handler no longer reaches us: serve
-    // through one that does, for the time of the hand-over.
-    bool saved = false;
-    connection_->removeHandler(handler_);
-    const auto handler = connection_->addHandler([&](const XEvent& event) {
-        if (event.type == SelectionNotify && event.xselection.selection == manager && event.xselection.target == saveTargets) {
-            saved = true;
-        } else {
-            onEvent(event);
-        }
-    });
-    XConvertSelection(display, manager, saveTargets, None, connection_->window(), CurrentTime);
-    XFlush(display);
-    if (!connection_->serveUntil([&] { return saved; }, handOverLimit)) {
-        log::line("⚠️ Clipboard: the clipboard manager did not take the clipboard text in time");
-    }
-    connection_->removeHandler(handler);
-    handler_ = connection_->addHandler([weakSelf = weak_from_this()](const XEvent& event) {
-        if (auto self = weakSelf.lock()) self->onEvent(event);
-    });
+    if (!worker_) return;
+    worker_->run<bool>(
+        [](SelectionServer& server) {
+            server.handOver();
+            return true;
+        },
+        SelectionServer::handOverLimit + std::chrono::seconds(1));
 }
 
 }  // namespace parlune

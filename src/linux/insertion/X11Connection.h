@@ -40,7 +40,8 @@ public:
     // Handlers see every event; the id removes the handler again.
     std::uint64_t addHandler(std::function<void(const XEvent&)> handler);
     void removeHandler(std::uint64_t id);
-    // Serves the events Xlib has already queued; call after own requests that read replies.
+    // Serves the events Xlib has already queued. Any Xlib call may move arrived events into that
+    // queue, where the descriptor no longer shows them: after own requests, call dispatchLater().
     void dispatch();
     // The same, from a later job on the loop.
     void dispatchLater();

@@ -1,6 +1,7 @@
 #include "linux/insertion/Keys.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -46,6 +47,41 @@ void Keys::press(const std::string& keysymName, int times) {
     const KeyCode code = symbol == NoSymbol ? 0 : XKeysymToKeycode(display, symbol);
     if (code == 0) throw std::runtime_error("no key " + keysymName);
     for (int i = 0; i < times; ++i) tap(code, false);
+}
+
+bool Keys::activateWindowOf(int pid) {
+    Display* display = asDisplay(display_);
+    const Window root = DefaultRootWindow(display);
+    auto cardinals = [&](Window window, const char* name, Atom type) {
+        std::vector<unsigned long> values;
+        Atom actual = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 4096, False, type, &actual, &format,
+                               &count, &after, &data) == Success &&
+            data != nullptr) {
+            if (format == 32) values.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + count);
+            XFree(data);
+        }
+        return values;
+    };
+    for (Window window : cardinals(root, "_NET_CLIENT_LIST", XA_WINDOW)) {
+        const auto owner = cardinals(window, "_NET_WM_PID", XA_CARDINAL);
+        if (owner.empty() || owner[0] != static_cast<unsigned long>(pid)) continue;
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;  // the request comes from a pager: no focus-stealing rules apply
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(display, False);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace parlune::testing
