@@ -103,7 +103,7 @@ int runField(const std::vector<std::string>& args) {
         result["precedingText"] = optionalText(injector->readPrecedingText());
     }
     std::cout << result.dump(2) << std::endl;
-    return 0;
+    return accessibility->isAvailable() ? 0 : 1;
 }
 
 const bool registered =
@@ -111,8 +111,8 @@ const bool registered =
                      "  paste [--delay S] TEXT     paste TEXT into the focused field as a dictation does, after S seconds\n",
                      runPaste}) &&
     registerCommand({"field",
-                     "  field [--delay S]          print the focused field as JSON (application, text, precedingText),\n"
-                     "                             after S seconds\n",
+                     "  field [--delay S]          print what is read from the focused field as JSON (application,\n"
+                     "                             text, precedingText; null when unreadable), after S seconds\n",
                      runField});
 
 }  // namespace

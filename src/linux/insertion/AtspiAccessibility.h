@@ -24,6 +24,8 @@ public:
     // Connects to the accessibility bus; without one every read gives none (one line says so).
     static std::shared_ptr<AtspiAccessibility> create(FrontmostProcess frontmostProcess = {});
 
+    bool isAvailable() const { return available_; }
+
     std::shared_ptr<AccessibleElement> focusedElement() override;
     std::optional<std::string> value(const AccessibleElement& element) override;
     std::optional<std::int64_t> insertionPoint(const AccessibleElement& element) override;

@@ -212,6 +212,20 @@ TEST_F(InsertionDesktopTest, AHandEditAfterADictationIsDetectedAndProposed) {
     for (const auto& line : lines) std::cout << "  log: " << line << '\n';
 }
 
+TEST(InsertionCommands, WithoutADesktopNothingIsPastedAndTheFieldIsUnknown) {
+    const std::map<std::string, std::string> noDesktop = {{"DISPLAY", ""}, {"DBUS_SESSION_BUS_ADDRESS", ""}};
+    auto pasted = runProcess({PARLUNE_BINARY, "paste", "text"}, noDesktop);
+    EXPECT_EQ(pasted.exitCode, 1);
+    EXPECT_EQ(pasted.standardError,
+              "⚠️ X11: no display (DISPLAY is not set); reading and pasting into fields is off\n"
+              "⚠️ Accessibility: the AT-SPI bus cannot be reached; focused fields cannot be read\n");
+    auto field = runProcess({PARLUNE_BINARY, "field"}, noDesktop);
+    EXPECT_EQ(field.exitCode, 1);
+    EXPECT_EQ(nlohmann::json::parse(field.standardOutput),
+              nlohmann::json({{"application", nullptr}, {"text", nullptr}, {"precedingText", nullptr}}));
+    EXPECT_EQ(runProcess({PARLUNE_BINARY, "paste", "--delay", "soon", "text"}, noDesktop).exitCode, 2);
+}
+
 TEST(TerminalClasses, KnownTerminalEmulatorsByClassOrInstanceName) {
     for (const char* name : {"XTerm", "xterm", "URxvt", "gnome-terminal-server", "konsole", "Alacritty", "kitty", "foot",
                              "st-256color", "Tilix", "terminator", "xfce4-terminal"}) {
