@@ -14,7 +14,6 @@
 #include <iostream>
 #include <thread>
 
-extern char** environ;
 
 namespace parlune::testing {
 namespace {
@@ -24,19 +23,10 @@ using Clock = std::chrono::steady_clock;
 // Forks and runs `argv` with the current environment plus `extra`; the child dies with us.
 int spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& extra, int stdoutFd, int keepFd,
           bool quiet) {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string item(*entry);
-        if (!extra.count(item.substr(0, item.find('=')))) environment.push_back(item);
-    }
-    for (const auto& [key, value] : extra) environment.push_back(key + "=" + value);
-    std::vector<char*> envp;
-    for (auto& item : environment) envp.push_back(item.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> environment = environmentWith(extra);
+    std::vector<char*> envp = pointers(environment);
     std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (auto& item : args) argp.push_back(item.data());
-    argp.push_back(nullptr);
+    std::vector<char*> argp = pointers(args);
 
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
@@ -89,6 +79,12 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+// Runs `argv` until its output contains `expected` (bounded).
+bool waitForOutput(const std::vector<std::string>& argv, const std::string& expected) {
+    return waitUntil([&] { return runProcess(argv, {}, std::chrono::seconds(5)).standardOutput.find(expected) != std::string::npos; },
+                     std::chrono::seconds(10));
 }
 
 std::string fromHex(const std::string& hex) {
@@ -164,6 +160,17 @@ int DesktopSession::spawnDaemon(const std::vector<std::string>& argv, int output
     return pid;
 }
 
+std::optional<std::string> DesktopSession::spawnAnnouncingDaemon(
+    const std::function<std::vector<std::string>(const std::string& fd)>& argv) {
+    int announcement[2];
+    if (::pipe(announcement) != 0) return std::nullopt;
+    spawnDaemon(argv(std::to_string(announcement[1])), announcement[1]);
+    ::close(announcement[1]);
+    auto line = readLine(announcement[0], std::chrono::seconds(10));
+    ::close(announcement[0]);
+    return line;
+}
+
 bool DesktopSession::begin() {
     namespace fs = std::filesystem;
     const fs::path home = home_.path();
@@ -178,15 +185,10 @@ bool DesktopSession::begin() {
     ::unsetenv("NO_AT_BRIDGE");
     ::unsetenv("WAYLAND_DISPLAY");
 
-    // The X server picks a free display and writes its number to the pipe.
-    int displayPipe[2];
-    if (::pipe(displayPipe) != 0) return false;
-    spawnDaemon({"/usr/bin/Xvfb", "-displayfd", std::to_string(displayPipe[1]), "-screen", "0", "1280x800x24",
-                 "-nolisten", "tcp", "-noreset"},
-                displayPipe[1]);
-    ::close(displayPipe[1]);
-    auto display = readLine(displayPipe[0], std::chrono::seconds(10));
-    ::close(displayPipe[0]);
+    // The X server picks a free display and writes its number to a descriptor; the bus its address.
+    auto display = spawnAnnouncingDaemon([](const std::string& fd) {
+        return std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", fd, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"};
+    });
     if (!display) {
         std::cerr << "desktop: the X server did not start\n";
         return false;
@@ -194,12 +196,9 @@ bool DesktopSession::begin() {
     ::setenv("DISPLAY", (":" + *display).c_str(), 1);
     spawnDaemon({"/usr/bin/openbox", "--sm-disable"});
 
-    int busPipe[2];
-    if (::pipe(busPipe) != 0) return false;
-    spawnDaemon({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=" + std::to_string(busPipe[1])}, busPipe[1]);
-    ::close(busPipe[1]);
-    auto address = readLine(busPipe[0], std::chrono::seconds(10));
-    ::close(busPipe[0]);
+    auto address = spawnAnnouncingDaemon([](const std::string& fd) {
+        return std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=" + fd};
+    });
     if (!address) {
         std::cerr << "desktop: the session bus did not start\n";
         return false;
@@ -207,22 +206,12 @@ bool DesktopSession::begin() {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address->c_str(), 1);
 
     spawnDaemon({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"});
-    const bool accessibilityBus = waitUntil(
-        [] {
-            auto reply = runProcess({"/usr/bin/dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                     "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"},
-                                    {}, std::chrono::seconds(5));
-            return reply.standardOutput.find("boolean true") != std::string::npos;
-        },
-        std::chrono::seconds(10));
+    const bool accessibilityBus = waitForOutput({"/usr/bin/dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                                 "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"},
+                                                "boolean true");
     if (!accessibilityBus) std::cerr << "desktop: the accessibility bus did not start\n";
     // The window manager has taken over once it announces itself on the root window.
-    const bool windowManager = waitUntil(
-        [] {
-            auto reply = runProcess({"/usr/bin/xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, {}, std::chrono::seconds(5));
-            return reply.standardOutput.find("window id") != std::string::npos;
-        },
-        std::chrono::seconds(10));
+    const bool windowManager = waitForOutput({"/usr/bin/xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, "window id");
     if (!windowManager) std::cerr << "desktop: the window manager did not start\n";
     return accessibilityBus && windowManager;
 }

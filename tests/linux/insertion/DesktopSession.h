@@ -53,6 +53,8 @@ private:
     DesktopSession() = default;
     bool begin();
     int spawnDaemon(const std::vector<std::string>& argv, int outputFd = -1);
+    // Starts a daemon that writes one line (its display, its address) to the descriptor it is given.
+    std::optional<std::string> spawnAnnouncingDaemon(const std::function<std::vector<std::string>(const std::string& fd)>& argv);
 
     TemporaryFolder home_;
     std::vector<int> daemons_;  // in start order
