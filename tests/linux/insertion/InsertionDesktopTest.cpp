@@ -129,16 +129,23 @@ TEST_F(InsertionDesktopTest, ReadsThePrecedingTextUpToTheCaretAfterAnEmojiInQtAn
     ASSERT_EQ(printed.exitCode, 0) << printed.standardError;
     EXPECT_EQ(nlohmann::json::parse(printed.standardOutput),
               nlohmann::json({{"application", "insertion_gtk_entry"}, {"text", "Hi 👋 there"}, {"precedingText", "Hi 👋"}}));
+    std::cout << "  parlune field: " << nlohmann::json::parse(printed.standardOutput).dump() << '\n';
 }
 
 TEST_F(InsertionDesktopTest, PastesIntoQtAndGtkAndPutsThePreviousClipboardTextBack) {
     for (const std::string program : {PARLUNE_QT_FIELD, PARLUNE_GTK_ENTRY}) {
+        const std::string name = program.substr(program.rfind('/') + 1);
         auto field = startField(program, "Dear team, ", 11);
-        otherClipboard()->offerText("previous copy ✂ " + program);
+        otherClipboard()->offerText("previous copy ✂ " + name);
         EXPECT_FALSE(desktop.textInjector->readPrecedingText() != "Dear team, ");
+        const auto started = loop.now();
         insert("see you at Cooper's place ✓");
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(loop.now() - started);
         EXPECT_TRUE(showsText(*field, "Dear team, see you at Cooper's place ✓")) << program;
-        EXPECT_EQ(clipboardSeenByOthers(), "previous copy ✂ " + program);
+        const auto clipboard = clipboardSeenByOthers();
+        EXPECT_EQ(clipboard, "previous copy ✂ " + name);
+        std::cout << "  " << name << " shows \"" << lastReportedText(*field).value_or("")
+                  << "\"; clipboard back to \"" << clipboard.value_or("(none)") << "\" " << took.count() << " ms after the start\n";
     }
 }
 
@@ -182,21 +189,22 @@ TEST_F(InsertionDesktopTest, AHandEditAfterADictationIsDetectedAndProposed) {
         return runUntil([&] { return std::ranges::count(log.lines(), line) > 0; }, 15s);
     };
 
-    auto qt = startField(PARLUNE_QT_FIELD, "", 0);
+    auto qt = startField(PARLUNE_QT_FIELD, "Note: ", 6);
     monitor->press();
     runUntil([&] { return dictation->running(); }, 5s);
     monitor->release();
-    ASSERT_TRUE(showsText(*qt, "Meet me at Cooper's place"));
+    ASSERT_TRUE(showsText(*qt, "Note: Meet me at Cooper's place"));
     ASSERT_TRUE(logged("📖 DiffTracker: started (injected 5 words)"));
 
     keys->press("End");
     keys->press("Left", 6);
     keys->press("BackSpace", 8);
     keys->type("Kuper's");
-    ASSERT_TRUE(showsText(*qt, "Meet me at Kuper's place"));
+    ASSERT_TRUE(showsText(*qt, "Note: Meet me at Kuper's place"));
     ASSERT_TRUE(logged("📖 AutoDictionary: auto-added 'Kuper's' to dictionary"));
     EXPECT_EQ(app->dictionaryWords().get(), std::vector<std::string>{"Kuper's"});
 
+    EXPECT_EQ(std::ranges::count(log.lines(), "📋 Preceding field text: Note: "), 1);
     const std::vector<std::string> expected = {
         "📖 DiffTracker: detected correction 'Cooper's' -> 'Kuper's'",
         "📖 Auto-dictionary: 'Cooper's' -> 'Kuper's'",
