@@ -3,6 +3,7 @@
 #include "cli/Command.h"
 #include "core/log/Log.h"
 #include "linux/insertion/InsertionDesktop.h"
+#include "linux/insertion/X11Windows.h"
 #include "linux/runtime/StdLoop.h"
 
 #include <nlohmann/json.hpp>
@@ -93,7 +94,7 @@ int runField(const std::vector<std::string>& args) {
     log::setStream(log::Stream::standardError);
     StdLoop loop;
     runToEnd(loop, [](std::chrono::milliseconds delay) -> Task<void> { co_await sleepFor(delay); }(parsed->delay));
-    auto x11 = X11Connection::open(loop);
+    auto x11 = x11::openForInsertion(loop);
     auto accessibility = AtspiAccessibility::create(frontmostProcessOf(x11));
     auto injector = TextInjector::create(loop, {accessibility, nullptr, nullptr, nullptr});
     nlohmann::json result = {{"application", nullptr}, {"text", nullptr}, {"precedingText", nullptr}};

@@ -6,6 +6,7 @@
 #include <atspi/atspi.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <mutex>
 
 namespace parlune {
@@ -146,11 +147,11 @@ std::shared_ptr<AccessibleElement> AtspiAccessibility::focusedElement() {
         for (int a = 0; a < applications && budget > 0; ++a) {
             Ref<AtspiAccessible> application(childAt(desktop.object, a));
             if (!application) continue;
-            if (pass == Pass::frontmostApplication) {
-                Error error;
-                const long pid = atspi_accessible_get_process_id(application.object, error.out());
-                if (error.failed() || pid != *frontmost) continue;
-            }
+            Error error;
+            const long pid = atspi_accessible_get_process_id(application.object, error.out());
+            // Our own windows would have to answer these blocking calls themselves, on this thread.
+            if (error.failed() || pid == static_cast<long>(::getpid())) continue;
+            if (pass == Pass::frontmostApplication && pid != *frontmost) continue;
             const int windows = childCount(application.object);
             for (int w = 0; w < windows && budget > 0; ++w) {
                 Ref<AtspiAccessible> window(childAt(application.object, w));

@@ -12,7 +12,8 @@ namespace parlune {
 // marked active, then every showing window; hidden subtrees are skipped and the number of objects
 // visited is bounded. Positions are converted to UTF-16 units of the value from the text the
 // application itself gives for the range before them, whatever unit its toolkit counts in. Password
-// fields give no text. Calls block the loop for at most the bus's reply timeout.
+// fields give no text, and this process's own windows are not looked at (they would have to answer
+// on the thread that asks). Calls block the loop for at most the bus's reply timeout.
 class AtspiAccessibility final : public IAccessibility {
 public:
     static constexpr int maxVisitedObjects = 4000;

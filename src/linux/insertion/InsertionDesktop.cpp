@@ -1,7 +1,8 @@
 #include "linux/insertion/InsertionDesktop.h"
 
 #include "core/insertion/LoggingSuggestionPanels.h"
-#include "linux/insertion/XTestKeyboard.h"
+#include "linux/insertion/X11Windows.h"
+#include "linux/insertion/XTestSyntheticKeyboard.h"
 
 namespace parlune {
 
@@ -9,18 +10,18 @@ AtspiAccessibility::FrontmostProcess frontmostProcessOf(const std::shared_ptr<X1
     if (!x11) return {};
     return [weakX11 = std::weak_ptr<X11Connection>(x11)]() -> std::optional<long> {
         auto connection = weakX11.lock();
-        return connection ? connection->processOf(connection->activeWindow()) : std::nullopt;
+        return connection ? x11::processOf(*connection, x11::activeWindow(*connection)) : std::nullopt;
     };
 }
 
 InsertionDesktop InsertionDesktop::open(EventLoop& loop, Options options) {
     InsertionDesktop desktop;
-    desktop.x11 = X11Connection::open(loop);
+    desktop.x11 = options.connection ? options.connection : x11::openForInsertion(loop);
     desktop.clipboard = X11Clipboard::open(loop, desktop.x11 != nullptr);
     desktop.accessibility = AtspiAccessibility::create(frontmostProcessOf(desktop.x11));
-    auto keyboard = std::make_shared<XTestKeyboard>(desktop.x11);
-    auto terminals = options.terminalDetector ? options.terminalDetector
-                                              : std::make_shared<WindowClassTerminalDetector>(desktop.x11);
+    auto keyboard = std::make_shared<XTestSyntheticKeyboard>(desktop.x11);
+    auto terminals = std::make_shared<FrontmostTerminalDetector>(options.frontmostApplications,
+                                                                  std::make_shared<WindowClassTerminalDetector>(desktop.x11));
     desktop.textInjector = TextInjector::create(loop, {desktop.accessibility, desktop.clipboard, keyboard, terminals});
     desktop.diffTracker = DiffTracker::create(loop, desktop.textInjector);
     auto panels = options.suggestionPanels ? options.suggestionPanels : std::make_shared<LoggingSuggestionPanels>();

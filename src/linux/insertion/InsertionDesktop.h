@@ -6,8 +6,9 @@
 #include "core/session/PlatformBundle.h"
 #include "linux/insertion/AtspiAccessibility.h"
 #include "linux/insertion/X11Clipboard.h"
-#include "linux/insertion/X11Connection.h"
+#include "linux/hotkey/X11Connection.h"
 #include "linux/spelling/HunspellSpellChecker.h"
+#include "platform/FrontmostApplication.h"
 
 #include <memory>
 
@@ -29,8 +30,11 @@ struct InsertionDesktop {
     std::shared_ptr<HunspellSpellChecker> spellChecker;
 
     struct Options {
-        // Whether the application in front is a terminal; by default judged by its window class.
-        std::shared_ptr<ITerminalDetector> terminalDetector;
+        // The X connection of the main loop to use (shared with the keyboard); by default its own.
+        std::shared_ptr<X11Connection> connection;
+        // The application in front, for whether it is a terminal by its desktop entry; without it (and
+        // for windows without a known entry) by the window class.
+        std::shared_ptr<FrontmostApplicationSource> frontmostApplications;
         // Where proposals are shown; by default panels that only log.
         std::shared_ptr<ISuggestionPanelFactory> suggestionPanels;
     };

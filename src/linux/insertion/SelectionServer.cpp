@@ -2,6 +2,7 @@
 
 #include "core/log/Log.h"
 #include "core/text/Text.h"
+#include "linux/insertion/X11Windows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -36,34 +37,43 @@ struct SelectionServer::Read {
 };
 
 std::shared_ptr<SelectionServer> SelectionServer::create(std::shared_ptr<X11Connection> connection) {
-    std::shared_ptr<SelectionServer> clipboard(new SelectionServer(std::move(connection)));
-    if (clipboard->connection_) {
-        clipboard->clipboard_ = clipboard->connection_->atom("CLIPBOARD");
-        clipboard->handler_ = clipboard->connection_->addHandler(
-            [weakSelf = std::weak_ptr<SelectionServer>(clipboard)](const XEvent& event) {
-                if (auto self = weakSelf.lock()) self->onEvent(event);
-            });
-    }
-    return clipboard;
+    std::shared_ptr<SelectionServer> server(new SelectionServer(std::move(connection)));
+    server->window_ = x11::createHiddenWindow(*server->connection_);
+    server->clipboard_ = server->atom("CLIPBOARD");
+    server->events_ = server->connection_->addEventHandler([weakSelf = std::weak_ptr<SelectionServer>(server)](_XEvent& event) {
+        if (auto self = weakSelf.lock()) self->onEvent(event);
+    });
+    return server;
 }
 
 SelectionServer::~SelectionServer() {
-    if (!connection_) return;
-    handOver();
     for (auto& [key, transfer] : transfers_) transfer.expiry.cancel();
     if (read_) read_->limit.cancel();
-    connection_->removeHandler(handler_);
+    if (handOver_) handOver_->limit.cancel();
+    if (connection_->isAlive()) XDestroyWindow(connection_->display(), window_);
+}
+
+SelectionServer::XId SelectionServer::atom(const char* name) {
+    auto found = atoms_.find(name);
+    if (found != atoms_.end()) return found->second;
+    const XId value = x11::atom(*connection_, name);
+    atoms_.emplace(name, value);
+    return value;
 }
 
 bool SelectionServer::isTextTarget(XId target) {
-    return target == connection_->atom("UTF8_STRING") || target == XA_STRING || target == connection_->atom("TEXT") ||
-           target == connection_->atom("text/plain;charset=utf-8") || target == connection_->atom("text/plain");
+    return target == atom("UTF8_STRING") || target == XA_STRING || target == atom("TEXT") ||
+           target == atom("text/plain;charset=utf-8") || target == atom("text/plain");
+}
+
+bool SelectionServer::ownsClipboard() {
+    return connection_->isAlive() && XGetSelectionOwner(connection_->display(), clipboard_) == window_;
 }
 
 // ---- Reading what another application holds ---------------------------------------------------
 
 Task<std::optional<std::string>> SelectionServer::readText() {
-    if (!connection_ || !connection_->alive()) co_return std::nullopt;
+    if (!connection_->isAlive()) co_return std::nullopt;
     auto self = shared_from_this();
     // One read at a time: they share the receiving property.
     auto previous = std::exchange(lastRead_, std::make_shared<AsyncEvent>());
@@ -71,14 +81,13 @@ Task<std::optional<std::string>> SelectionServer::readText() {
     if (previous) co_await *previous;
 
     std::optional<std::string> text;
-    Display* display = connection_->display();
-    const Window owner = connection_->alive() ? XGetSelectionOwner(display, clipboard_) : None;
-    if (owner != None && owner == connection_->window() && owned_) {
+    const Window owner = connection_->isAlive() ? XGetSelectionOwner(connection_->display(), clipboard_) : None;
+    if (owner != None && owner == window_ && owned_) {
         text = content_;
     } else if (owner != None) {
         read_ = std::make_shared<Read>();
-        read_->targets = {connection_->atom("UTF8_STRING"), XA_STRING};
-        read_->property = connection_->atom("_PARLUNE_CLIPBOARD");
+        read_->targets = {atom("UTF8_STRING"), XA_STRING};
+        read_->property = atom("_PARLUNE_CLIPBOARD");
         auto read = read_;
         requestNextTarget();
         text = co_await read->done;
@@ -96,12 +105,11 @@ void SelectionServer::requestNextTarget() {
     read_->target = read_->targets.front();
     read_->targets.erase(read_->targets.begin());
     Display* display = connection_->display();
-    XDeleteProperty(display, connection_->window(), read_->property);
-    XConvertSelection(display, clipboard_, read_->target, read_->property, connection_->window(), CurrentTime);
-    XFlush(display);
+    XDeleteProperty(display, window_, read_->property);
+    XConvertSelection(display, clipboard_, read_->target, read_->property, window_, CurrentTime);
     armReadLimit();
     // A fast answer may already sit in Xlib's queue, where the descriptor no longer shows it.
-    connection_->dispatchLater();
+    connection_->flush();
 }
 
 void SelectionServer::armReadLimit() {
@@ -119,21 +127,20 @@ void SelectionServer::finishRead(std::optional<std::string> text) {
     auto read = std::exchange(read_, nullptr);
     if (!read) return;
     read->limit.cancel();
-    if (connection_->alive()) XDeleteProperty(connection_->display(), connection_->window(), read->property);
-    connection_->dispatchLater();
+    if (connection_->isAlive()) XDeleteProperty(connection_->display(), window_, read->property);
+    connection_->flush();
     read->done.resolve(std::move(text));
 }
 
 // The reply to our request sits in `property` of our window (or, incrementally, a piece of it).
 void SelectionServer::takeReply(XId property) {
-    Display* display = connection_->display();
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, connection_->window(), property, 0, 0x1FFFFFFF, True, AnyPropertyType, &type,
-                           &format, &count, &after, &data) != Success) {
+    if (XGetWindowProperty(connection_->display(), window_, property, 0, 0x1FFFFFFF, True, AnyPropertyType, &type, &format,
+                           &count, &after, &data) != Success) {
         finishRead(std::nullopt);
         return;
     }
@@ -142,7 +149,7 @@ void SelectionServer::takeReply(XId property) {
         if (format == 8) bytes.assign(reinterpret_cast<const char*>(data), count);
         XFree(data);
     }
-    if (!read_->incremental && type == connection_->atom("INCR")) {
+    if (!read_->incremental && type == atom("INCR")) {
         read_->incremental = true;  // pieces follow, each announced by a new value of the property
         armReadLimit();
         return;
@@ -160,7 +167,7 @@ void SelectionServer::takeReply(XId property) {
         armReadLimit();
         return;
     }
-    std::string text = read_->target == static_cast<XId>(XA_STRING) ? latin1ToUtf8(read_->received) : read_->received;
+    std::string text = read_->target == XA_STRING ? latin1ToUtf8(read_->received) : read_->received;
     finishRead(std::move(text));
 }
 
@@ -174,16 +181,17 @@ void SelectionServer::settle(OfferState state) {
 
 std::uint64_t SelectionServer::offerText(std::string text, std::function<void(OfferState)> onSettled) {
     settle(OfferState::replaced);  // an earlier offer still waiting is over
-    if (!connection_ || !connection_->alive()) {
+    if (!connection_->isAlive()) {
         onSettled(OfferState::replaced);
         return 0;
     }
-    Display* display = connection_->display();
-    const unsigned long time = connection_->serverTime();
+    const unsigned long time = x11::serverTime(*connection_, window_);
     content_ = std::move(text);
     transfers_.clear();
-    XSetSelectionOwner(display, clipboard_, connection_->window(), time);
-    owned_ = connection_->alive() && XGetSelectionOwner(display, clipboard_) == connection_->window();
+    handedOver_ = false;
+    XSetSelectionOwner(connection_->display(), clipboard_, window_, time);
+    owned_ = ownsClipboard();
+    connection_->flush();
     if (!owned_) {
         log::line("⚠️ Clipboard: could not take the clipboard");
         onSettled(OfferState::replaced);
@@ -192,34 +200,45 @@ std::uint64_t SelectionServer::offerText(std::string text, std::function<void(Of
     ownedSince_ = time;
     offer_ = ++lastOffer_;
     onSettled_ = std::move(onSettled);
-    targetClient_ = connection_->clientOf(connection_->activeWindow());
-    connection_->dispatchLater();
+    targetClient_ = x11::clientOf(*connection_, x11::activeWindow(*connection_));
     return offer_;
 }
 
 bool SelectionServer::putBack(std::uint64_t number, std::string text) {
     // Only the latest offer, while the clipboard is still ours.
-    if (!connection_ || !owned_ || number == 0 || number != lastOffer_) return false;
+    if (!owned_ || number == 0 || number != lastOffer_) return false;
     offer_ = 0;
     onSettled_ = nullptr;
     content_ = std::move(text);
     transfers_.clear();
     // Owning it again from the same moment tells clipboard watchers that the content changed; the
     // server ignores it when someone else has taken the clipboard since.
-    Display* display = connection_->display();
-    XSetSelectionOwner(display, clipboard_, connection_->window(), ownedSince_);
-    owned_ = connection_->alive() && XGetSelectionOwner(display, clipboard_) == connection_->window();
-    connection_->dispatchLater();
+    XSetSelectionOwner(connection_->display(), clipboard_, window_, ownedSince_);
+    owned_ = ownsClipboard();
+    connection_->flush();
     return owned_;
 }
 
 void SelectionServer::fetched(XId requestor) {
     if (offer_ == 0) return;
-    if (targetClient_ && connection_->clientOf(requestor) != targetClient_) return;  // e.g. a clipboard manager
+    if (targetClient_ && x11::clientOf(*connection_, requestor) != targetClient_) return;  // e.g. a clipboard manager
     settle(OfferState::fetched);
 }
 
-void SelectionServer::serve(const XEvent& event) {
+std::size_t SelectionServer::chunkSize() {
+    // A quarter of the largest request, in bytes.
+    Display* display = connection_->display();
+    return static_cast<std::size_t>(std::max({4096L, XExtendedMaxRequestSize(display), XMaxRequestSize(display)}));
+}
+
+void SelectionServer::expireTransferLater(XId requestor, XId property) {
+    transfers_[{requestor, property}].expiry =
+        connection_->loop().postAfter(transferLimit, [weakSelf = weak_from_this(), key = std::make_pair(requestor, property)] {
+            if (auto self = weakSelf.lock()) self->transfers_.erase(key);
+        });
+}
+
+void SelectionServer::serve(const _XEvent& event) {
     const XSelectionRequestEvent& request = event.xselectionrequest;
     Display* display = connection_->display();
     XEvent reply{};
@@ -234,17 +253,19 @@ void SelectionServer::serve(const XEvent& event) {
     const XId property = request.property != None ? request.property : request.target;
     const bool current = request.time == CurrentTime || request.time >= ownedSince_;
     bool countsAsFetch = false;
-    if (request.selection == clipboard_ && owned_ && current) {
-        if (request.target == connection_->atom("TARGETS")) {
-            const Atom targets[] = {
-                static_cast<Atom>(connection_->atom("TARGETS")), static_cast<Atom>(connection_->atom("TIMESTAMP")),
-                static_cast<Atom>(connection_->atom("UTF8_STRING")), XA_STRING, static_cast<Atom>(connection_->atom("TEXT")),
-                static_cast<Atom>(connection_->atom("text/plain;charset=utf-8")), static_cast<Atom>(connection_->atom("text/plain")),
-            };
+    // A requestor window that is gone makes these requests fail; nothing was delivered then.
+    const int error = connection_->checked([&] {
+        if (request.selection != clipboard_ || !owned_ || !current) {
+            XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+            return;
+        }
+        if (request.target == atom("TARGETS")) {
+            const Atom targets[] = {atom("TARGETS"), atom("TIMESTAMP"), atom("UTF8_STRING"), XA_STRING, atom("TEXT"),
+                                    atom("text/plain;charset=utf-8"), atom("text/plain")};
             XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(targets), std::size(targets));
             reply.xselection.property = property;
-        } else if (request.target == connection_->atom("TIMESTAMP")) {
+        } else if (request.target == atom("TIMESTAMP")) {
             const long time = static_cast<long>(ownedSince_);
             XChangeProperty(display, request.requestor, property, XA_INTEGER, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(&time), 1);
@@ -253,20 +274,18 @@ void SelectionServer::serve(const XEvent& event) {
             Transfer transfer;
             transfer.data = request.target == XA_STRING ? utf8ToLatin1(content_) : content_;
             transfer.type = request.target == XA_STRING ? XA_STRING
-                            : (request.target == connection_->atom("TEXT") ? connection_->atom("UTF8_STRING") : request.target);
-            const long maxRequest = std::max(XExtendedMaxRequestSize(display), XMaxRequestSize(display));
-            const std::size_t chunk = static_cast<std::size_t>(std::max(4096L, maxRequest));  // a quarter of the limit in bytes
-            if (transfer.data.size() > chunk) {
+                            : request.target == atom("TEXT") ? atom("UTF8_STRING")
+                                                             : request.target;
+            if (transfer.data.size() > chunkSize()) {
+                // Too large for one request: announce the size, then send pieces as the requestor
+                // deletes each one.
                 const long size = static_cast<long>(transfer.data.size());
                 XSelectInput(display, request.requestor, PropertyChangeMask);
-                XChangeProperty(display, request.requestor, property, connection_->atom("INCR"), 32, PropModeReplace,
+                XChangeProperty(display, request.requestor, property, atom("INCR"), 32, PropModeReplace,
                                 reinterpret_cast<const unsigned char*>(&size), 1);
                 transfer.countsAsFetch = true;
-                transfer.expiry = connection_->loop().postAfter(
-                    transferLimit, [weakSelf = weak_from_this(), key = std::make_pair(request.requestor, property)] {
-                        if (auto self = weakSelf.lock()) self->transfers_.erase(key);
-                    });
                 transfers_[{request.requestor, property}] = std::move(transfer);
+                expireTransferLater(request.requestor, property);
             } else {
                 XChangeProperty(display, request.requestor, property, transfer.type, 8, PropModeReplace,
                                 reinterpret_cast<const unsigned char*>(transfer.data.data()),
@@ -275,45 +294,41 @@ void SelectionServer::serve(const XEvent& event) {
             }
             reply.xselection.property = property;
         }
-    }
-    XSendEvent(display, request.requestor, False, NoEventMask, &reply);
-    // A requestor window that is gone makes these fail; nothing was delivered then.
-    if (connection_->sync() && countsAsFetch) fetched(request.requestor);
+        XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+    });
+    if (error == 0 && countsAsFetch) fetched(request.requestor);
 }
 
 void SelectionServer::continueTransfer(XId requestor, XId property) {
     auto found = transfers_.find({requestor, property});
     if (found == transfers_.end()) return;
     Transfer& transfer = found->second;
-    Display* display = connection_->display();
-    const long maxRequest = std::max(XExtendedMaxRequestSize(display), XMaxRequestSize(display));
-    const std::size_t chunk = static_cast<std::size_t>(std::max(4096L, maxRequest));
-    const std::size_t length = std::min(chunk, transfer.data.size() - transfer.offset);
-    XChangeProperty(display, requestor, property, transfer.type, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(transfer.data.data() + transfer.offset), static_cast<int>(length));
-    transfer.offset += length;
     transfer.expiry.cancel();
-    if (length == 0) {
+    const std::size_t length = std::min(chunkSize(), transfer.data.size() - transfer.offset);
+    Display* display = connection_->display();
+    const int error = connection_->checked([&] {
+        XChangeProperty(display, requestor, property, transfer.type, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(transfer.data.data() + transfer.offset), static_cast<int>(length));
+        if (length == 0) XSelectInput(display, requestor, NoEventMask);
+    });
+    transfer.offset += length;
+    if (error != 0 || length == 0) {
         // The empty piece ends the transfer.
-        const bool counts = transfer.countsAsFetch;
+        const bool counts = error == 0 && transfer.countsAsFetch;
         transfers_.erase(found);
-        XSelectInput(display, requestor, NoEventMask);
-        if (connection_->sync() && counts) fetched(requestor);
+        if (counts) fetched(requestor);
         return;
     }
-    transfer.expiry = connection_->loop().postAfter(transferLimit, [weakSelf = weak_from_this(), key = std::make_pair(requestor, property)] {
-        if (auto self = weakSelf.lock()) self->transfers_.erase(key);
-    });
-    if (!connection_->sync()) transfers_.erase({requestor, property});
+    expireTransferLater(requestor, property);
 }
 
-void SelectionServer::onEvent(const XEvent& event) {
+void SelectionServer::onEvent(_XEvent& event) {
     switch (event.type) {
         case SelectionRequest:
             serve(event);
             break;
         case SelectionClear:
-            if (event.xselectionclear.selection == clipboard_ && event.xselectionclear.window == connection_->window()) {
+            if (event.xselectionclear.selection == clipboard_ && event.xselectionclear.window == window_) {
                 owned_ = false;
                 content_.clear();
                 transfers_.clear();
@@ -321,8 +336,12 @@ void SelectionServer::onEvent(const XEvent& event) {
             }
             break;
         case SelectionNotify:
-            if (read_ && event.xselection.requestor == connection_->window() && event.xselection.selection == clipboard_ &&
-                event.xselection.target == read_->target) {
+            if (handOver_ && event.xselection.selection == atom("CLIPBOARD_MANAGER")) {
+                auto finished = std::exchange(handOver_, std::nullopt);
+                finished->limit.cancel();
+                finished->done();
+            } else if (read_ && event.xselection.requestor == window_ && event.xselection.selection == clipboard_ &&
+                       event.xselection.target == read_->target) {
                 if (event.xselection.property == None) {
                     requestNextTarget();
                 } else {
@@ -331,7 +350,7 @@ void SelectionServer::onEvent(const XEvent& event) {
             }
             break;
         case PropertyNotify:
-            if (event.xproperty.window == connection_->window()) {
+            if (event.xproperty.window == window_) {
                 if (read_ && read_->incremental && event.xproperty.atom == read_->property &&
                     event.xproperty.state == PropertyNewValue) {
                     takeReply(read_->property);
@@ -347,36 +366,26 @@ void SelectionServer::onEvent(const XEvent& event) {
 
 // ---- Leaving ---------------------------------------------------------------------------------
 
-void SelectionServer::handOver() {
-    if (handOverDone_ || !owned_ || !connection_->alive()) return;
-    handOverDone_ = true;
-    Display* display = connection_->display();
-    const Atom manager = static_cast<Atom>(connection_->atom("CLIPBOARD_MANAGER"));
-    const Atom saveTargets = static_cast<Atom>(connection_->atom("SAVE_TARGETS"));
-    if (XGetSelectionOwner(display, manager) == None) {
-        log::line("⚠️ Clipboard: no clipboard manager runs; the clipboard text goes away with this process");
+void SelectionServer::handOver(std::function<void()> done) {
+    if (handedOver_ || !owned_ || !connection_->isAlive()) {
+        done();
         return;
     }
-    // This may run inside the destructor, where the usual handler no longer reaches us: serve
-    // through one that does, for the time of the hand-over.
-    bool saved = false;
-    connection_->removeHandler(handler_);
-    const auto handler = connection_->addHandler([&](const XEvent& event) {
-        if (event.type == SelectionNotify && event.xselection.selection == manager && event.xselection.target == saveTargets) {
-            saved = true;
-        } else {
-            onEvent(event);
-        }
-    });
-    XConvertSelection(display, manager, saveTargets, None, connection_->window(), CurrentTime);
-    XFlush(display);
-    if (!connection_->serveUntil([&] { return saved; }, handOverLimit)) {
-        log::line("⚠️ Clipboard: the clipboard manager did not take the clipboard text in time");
+    handedOver_ = true;
+    if (XGetSelectionOwner(connection_->display(), atom("CLIPBOARD_MANAGER")) == None) {
+        log::line("⚠️ Clipboard: no clipboard manager runs; the clipboard text goes away with this process");
+        done();
+        return;
     }
-    connection_->removeHandler(handler);
-    handler_ = connection_->addHandler([weakSelf = weak_from_this()](const XEvent& event) {
-        if (auto self = weakSelf.lock()) self->onEvent(event);
-    });
+    // The manager asks for our targets and our text (served as usual), then answers this request.
+    XConvertSelection(connection_->display(), atom("CLIPBOARD_MANAGER"), atom("SAVE_TARGETS"), None, window_, CurrentTime);
+    connection_->flush();
+    handOver_ = HandOver{std::move(done), connection_->loop().postAfter(handOverLimit, [weakSelf = weak_from_this()] {
+                             auto self = weakSelf.lock();
+                             if (!self || !self->handOver_) return;
+                             log::line("⚠️ Clipboard: the clipboard manager did not take the clipboard text in time");
+                             std::exchange(self->handOver_, std::nullopt)->done();
+                         })};
 }
 
 }  // namespace parlune

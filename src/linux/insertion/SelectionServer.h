@@ -1,9 +1,10 @@
 #pragma once
 
-#include "linux/insertion/X11Connection.h"
+#include "linux/hotkey/X11Connection.h"
 #include "platform/Clipboard.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,16 +14,18 @@
 
 namespace parlune {
 
-// Owner and reader of the CLIPBOARD selection, as plain text, on the loop of its own X connection.
-// Text we offer is served for as long as we own the selection; an offer counts as fetched when the
-// application that was in front when it was made has received the text (any application, where
-// the X server cannot tell clients apart). Large texts travel incrementally both ways.
+// Owner and reader of the CLIPBOARD selection, as plain text, on the loop that serves its X
+// connection. Text we offer is served for as long as we own the selection; an offer counts as
+// fetched when the application that was in front when it was made has received the text (any
+// application, where the X server cannot tell clients apart). Large texts travel incrementally
+// both ways.
 class SelectionServer final : public std::enable_shared_from_this<SelectionServer> {
 public:
     using OfferState = ClipboardOffer::State;
+    using XId = unsigned long;
 
-    static constexpr std::chrono::milliseconds readLimit{1000};       // without progress
-    static constexpr std::chrono::milliseconds transferLimit{5000};   // an incremental send, without progress
+    static constexpr std::chrono::milliseconds readLimit{1000};      // without progress
+    static constexpr std::chrono::milliseconds transferLimit{5000};  // an incremental send, without progress
     static constexpr std::chrono::milliseconds handOverLimit{2000};
 
     static std::shared_ptr<SelectionServer> create(std::shared_ptr<X11Connection> connection);
@@ -38,11 +41,11 @@ public:
     std::uint64_t offerText(std::string text, std::function<void(OfferState)> onSettled);
     // Serves `text` instead of the text of offer `number`, unless the clipboard changed hands since.
     bool putBack(std::uint64_t number, std::string text);
-    // Hands text we own to the clipboard manager, if one runs, so it outlives this process.
-    void handOver();
+    // Hands text we own to the clipboard manager, if one runs, so that it outlives this process;
+    // `done` runs once the manager has taken it, or at once or after the time limit when it cannot.
+    void handOver(std::function<void()> done);
 
 private:
-    using XId = X11Connection::XId;
     struct Read;
     struct Transfer {
         std::string data;
@@ -53,20 +56,26 @@ private:
     };
 
     explicit SelectionServer(std::shared_ptr<X11Connection> connection) : connection_(std::move(connection)) {}
+    XId atom(const char* name);
     void settle(OfferState state);
-    void onEvent(const XEvent& event);
-    void serve(const XEvent& event);
+    void onEvent(_XEvent& event);
+    void serve(const _XEvent& event);
     void continueTransfer(XId requestor, XId property);
+    void expireTransferLater(XId requestor, XId property);
+    std::size_t chunkSize();
     void requestNextTarget();
     void takeReply(XId property);
     void finishRead(std::optional<std::string> text);
     void armReadLimit();
     void fetched(XId requestor);
     bool isTextTarget(XId target);
+    bool ownsClipboard();
 
     std::shared_ptr<X11Connection> connection_;
-    std::uint64_t handler_ = 0;
+    Subscription events_;
+    XId window_ = 0;
     XId clipboard_ = 0;
+    std::map<std::string, XId> atoms_;
 
     // What we serve while we own the selection.
     bool owned_ = false;
@@ -80,7 +89,13 @@ private:
 
     std::shared_ptr<Read> read_;  // the read in progress
     std::shared_ptr<AsyncEvent> lastRead_;
-    bool handOverDone_ = false;
+
+    struct HandOver {
+        std::function<void()> done;
+        TimerHandle limit;
+    };
+    std::optional<HandOver> handOver_;
+    bool handedOver_ = false;
 };
 
 }  // namespace parlune

@@ -110,12 +110,10 @@ bool X11Clipboard::putBack(const ClipboardOffer& offer, std::string text) {
 
 void X11Clipboard::handOver() {
     if (!worker_) return;
-    worker_->run<bool>(
-        [](SelectionServer& server) {
-            server.handOver();
-            return true;
-        },
-        SelectionServer::handOverLimit + std::chrono::seconds(1));
+    auto handedOver = std::make_shared<std::promise<void>>();
+    auto future = handedOver->get_future();
+    worker_->loop.post([worker = worker_.get(), handedOver] { worker->server->handOver([handedOver] { handedOver->set_value(); }); });
+    future.wait_for(SelectionServer::handOverLimit + std::chrono::seconds(1));
 }
 
 }  // namespace parlune

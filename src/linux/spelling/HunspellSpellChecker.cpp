@@ -34,8 +34,17 @@ std::vector<std::filesystem::path> HunspellSpellChecker::defaultFolders() {
     return {"/usr/share/hunspell", "/usr/share/myspell", "/usr/share/myspell/dicts"};
 }
 
-HunspellSpellChecker::HunspellSpellChecker(const std::vector<std::filesystem::path>& folders) {
-    for (const auto& folder : folders) {
+HunspellSpellChecker::HunspellSpellChecker(std::vector<std::filesystem::path> folders) : folders_(std::move(folders)) {}
+
+bool HunspellSpellChecker::isAvailable() {
+    load();
+    return hunspell_ != nullptr;
+}
+
+void HunspellSpellChecker::load() {
+    if (loaded_) return;
+    loaded_ = true;
+    for (const auto& folder : folders_) {
         const auto affix = folder / (std::string(dictionaryName) + ".aff");
         const auto words = folder / (std::string(dictionaryName) + ".dic");
         std::error_code error;
@@ -61,6 +70,7 @@ bool HunspellSpellChecker::accepts(const std::string& utf8Word) {
 }
 
 bool HunspellSpellChecker::isKnownEnglishWord(const std::string& word) {
+    load();
     if (!hunspell_ || word.empty()) return false;
     const std::string plain = plainPunctuation(word);
     if (!accepts(plain)) return false;

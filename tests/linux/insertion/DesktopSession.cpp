@@ -81,12 +81,6 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return true;
 }
 
-// Runs `argv` until its output contains `expected` (bounded).
-bool waitForOutput(const std::vector<std::string>& argv, const std::string& expected) {
-    return waitUntil([&] { return runProcess(argv, {}, std::chrono::seconds(5)).standardOutput.find(expected) != std::string::npos; },
-                     std::chrono::seconds(10));
-}
-
 std::string fromHex(const std::string& hex) {
     std::string bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
@@ -152,6 +146,7 @@ DesktopSession* DesktopSession::shared() {
 
 DesktopSession::~DesktopSession() {
     for (auto pid = daemons_.rbegin(); pid != daemons_.rend(); ++pid) stop(*pid);
+    display_.reset();
 }
 
 int DesktopSession::spawnDaemon(const std::vector<std::string>& argv, int outputFd) {
@@ -185,17 +180,14 @@ bool DesktopSession::begin() {
     ::unsetenv("NO_AT_BRIDGE");
     ::unsetenv("WAYLAND_DISPLAY");
 
-    // The X server picks a free display and writes its number to a descriptor; the bus its address.
-    auto display = spawnAnnouncingDaemon([](const std::string& fd) {
-        return std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", fd, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"};
-    });
-    if (!display) {
-        std::cerr << "desktop: the X server did not start\n";
+    display_ = std::make_unique<PrivateDisplay>();
+    if (!display_->ok() || !display_->startWindowManager(home.string())) {
+        std::cerr << "desktop: the X server or its window manager did not start\n";
         return false;
     }
-    ::setenv("DISPLAY", (":" + *display).c_str(), 1);
-    spawnDaemon({"/usr/bin/openbox", "--sm-disable"});
+    ::setenv("DISPLAY", display_->name().c_str(), 1);
 
+    // The bus writes its address to the descriptor it is given.
     auto address = spawnAnnouncingDaemon([](const std::string& fd) {
         return std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=" + fd};
     });
@@ -206,14 +198,16 @@ bool DesktopSession::begin() {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address->c_str(), 1);
 
     spawnDaemon({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"});
-    const bool accessibilityBus = waitForOutput({"/usr/bin/dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                                 "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"},
-                                                "boolean true");
+    const bool accessibilityBus = waitUntil(
+        [] {
+            return runProcess({"/usr/bin/dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                               "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"},
+                              {}, std::chrono::seconds(5))
+                       .standardOutput.find("boolean true") != std::string::npos;
+        },
+        std::chrono::seconds(10));
     if (!accessibilityBus) std::cerr << "desktop: the accessibility bus did not start\n";
-    // The window manager has taken over once it announces itself on the root window.
-    const bool windowManager = waitForOutput({"/usr/bin/xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, "window id");
-    if (!windowManager) std::cerr << "desktop: the window manager did not start\n";
-    return accessibilityBus && windowManager;
+    return accessibilityBus;
 }
 
 std::unique_ptr<DesktopProgram> DesktopSession::start(const std::vector<std::string>& argv,

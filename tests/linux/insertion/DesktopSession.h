@@ -1,10 +1,11 @@
 #pragma once
 
-// A private desktop for one test process: an X server with a window manager, a session bus and the
-// accessibility bus, in a temporary home. The process's environment points at them once started.
+// A private desktop for one test process: an X server with a window manager (PrivateDisplay), a
+// session bus and the accessibility bus, in a temporary home. The process's environment points at them once started.
 // Programs started on it are killed (by process id) when the session ends or the test process dies.
 
 #include "fakes/Process.h"
+#include "linux/apps/PrivateDisplay.h"
 
 #include <chrono>
 #include <functional>
@@ -45,6 +46,7 @@ public:
     ~DesktopSession();
 
     const std::string& home() const { return home_.path(); }
+    PrivateDisplay& display() { return *display_; }
     // Starts a program with the session's environment plus `environment`.
     std::unique_ptr<DesktopProgram> start(const std::vector<std::string>& argv,
                                           const std::map<std::string, std::string>& environment = {});
@@ -57,7 +59,8 @@ private:
     std::optional<std::string> spawnAnnouncingDaemon(const std::function<std::vector<std::string>(const std::string& fd)>& argv);
 
     TemporaryFolder home_;
-    std::vector<int> daemons_;  // in start order
+    std::unique_ptr<PrivateDisplay> display_;  // the X server and its window manager
+    std::vector<int> daemons_;                 // the buses, in start order
 };
 
 // The text a test program last reported ("text HEX" lines), decoded; none before any change.

@@ -7,7 +7,7 @@
 #include "linux/insertion/DesktopSession.h"
 #include "linux/insertion/InsertionDesktop.h"
 #include "linux/insertion/Keys.h"
-#include "linux/insertion/XTestKeyboard.h"
+#include "linux/insertion/XTestSyntheticKeyboard.h"
 #include "linux/runtime/StdLoop.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +52,8 @@ protected:
         bool ready = false;
         for (int attempt = 0; attempt < 15 && !ready; ++attempt) {
             ready = started->waitForLine([](const std::string& line) { return line == "ready"; }, 1s);
-            if (!ready) keys->activateWindowOf(started->pid());
+            if (ready) break;
+            if (const auto window = keys->windowOf(started->pid())) session->display().bringToFront(static_cast<std::uint32_t>(window), 1s);
         }
         EXPECT_TRUE(ready) << program << " never had the focus";
         const std::string name = program.substr(program.rfind('/') + 1);
@@ -232,6 +233,34 @@ TEST(InsertionCommands, WithoutADesktopNothingIsPastedAndTheFieldIsUnknown) {
     EXPECT_EQ(nlohmann::json::parse(field.standardOutput),
               nlohmann::json({{"application", nullptr}, {"text", nullptr}, {"precedingText", nullptr}}));
     EXPECT_EQ(runProcess({PARLUNE_BINARY, "paste", "--delay", "soon", "text"}, noDesktop).exitCode, 2);
+}
+
+TEST(TerminalClasses, ADesktopEntryOrElseTheWindowClassTellsATerminal) {
+    struct Applications final : FrontmostApplicationSource {
+        std::optional<FrontmostApplication> frontmostApplication() override { return application; }
+        std::optional<FrontmostApplication> application;
+    };
+    struct ByClass final : ITerminalDetector {
+        bool frontmostIsTerminalEmulator() override { return terminal; }
+        bool terminal = false;
+    };
+    struct Case {
+        std::optional<bool> entrySaysTerminal;  // none: no application found
+        bool classSaysTerminal;
+        bool terminal;
+    };
+    for (const auto& c : std::vector<Case>{{std::nullopt, false, false}, {std::nullopt, true, true}, {true, false, true},
+                                           {false, false, false}, {false, true, true}}) {
+        auto applications = std::make_shared<Applications>();
+        if (c.entrySaysTerminal) {
+            applications->application.emplace();
+            applications->application->isTerminalEmulator = *c.entrySaysTerminal;
+        }
+        auto byClass = std::make_shared<ByClass>();
+        byClass->terminal = c.classSaysTerminal;
+        EXPECT_EQ(FrontmostTerminalDetector(applications, byClass).frontmostIsTerminalEmulator(), c.terminal);
+    }
+    EXPECT_FALSE(FrontmostTerminalDetector(nullptr, std::make_shared<ByClass>()).frontmostIsTerminalEmulator());
 }
 
 TEST(TerminalClasses, KnownTerminalEmulatorsByClassOrInstanceName) {

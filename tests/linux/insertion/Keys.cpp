@@ -49,7 +49,7 @@ void Keys::press(const std::string& keysymName, int times) {
     for (int i = 0; i < times; ++i) tap(code, false);
 }
 
-bool Keys::activateWindowOf(int pid) {
+unsigned long Keys::windowOf(int pid) {
     Display* display = asDisplay(display_);
     const Window root = DefaultRootWindow(display);
     auto cardinals = [&](Window window, const char* name, Atom type) {
@@ -69,19 +69,9 @@ bool Keys::activateWindowOf(int pid) {
     };
     for (Window window : cardinals(root, "_NET_CLIENT_LIST", XA_WINDOW)) {
         const auto owner = cardinals(window, "_NET_WM_PID", XA_CARDINAL);
-        if (owner.empty() || owner[0] != static_cast<unsigned long>(pid)) continue;
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 2;  // the request comes from a pager: no focus-stealing rules apply
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XSync(display, False);
-        return true;
+        if (!owner.empty() && owner[0] == static_cast<unsigned long>(pid)) return window;
     }
-    return false;
+    return 0;
 }
 
 }  // namespace parlune::testing

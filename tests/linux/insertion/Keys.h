@@ -1,6 +1,6 @@
 #pragma once
 
-// Typing and window switching on the test desktop, on a connection of its own, as a user would.
+// Typing on the test desktop through XTest, on a connection of its own, as a user would.
 
 #include <string>
 #include <vector>
@@ -18,9 +18,8 @@ public:
     void type(const std::string& text);
     // Presses the named keys (X keysym names such as "End", "Left", "BackSpace") `times` times each.
     void press(const std::string& keysymName, int times = 1);
-    // Asks the window manager, as a pager would, to activate the window of process `pid`; false
-    // when it has no managed window yet.
-    bool activateWindowOf(int pid);
+    // The managed window of process `pid`, 0 while it has none.
+    unsigned long windowOf(int pid);
 
 private:
     void tap(unsigned int keycode, bool shifted);
