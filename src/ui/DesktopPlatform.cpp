@@ -3,10 +3,12 @@
 #include "core/cleanup/TextProcessor.h"
 #include "linux/apps/X11Workspace.h"
 #include "linux/hotkey/LinuxKeyboard.h"
+#include "linux/insertion/InsertionDesktop.h"
 #include "linux/http/CurlHttpClient.h"
 #include "linux/platform/DeploymentConfigFile.h"
 #include "linux/media/LinuxMediaController.h"
 #include "linux/platform/HeadlessPlatform.h"
+#include "ui/indicator/SuggestionPanels.h"
 
 #include <QImage>
 
@@ -46,10 +48,17 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     desktop.bundle = makeHeadlessPlatform(loop);
     desktop.bundle.statusIndicator = desktop.indicator;
     desktop.bundle.workspace = workspace;
-    desktop.bundle.keyboardMonitor = LinuxKeyboard::open(loop).makeMonitor(loop);
+    const auto keyboard = LinuxKeyboard::open(loop);
+    desktop.bundle.keyboardMonitor = keyboard.makeMonitor(loop);
     desktop.bundle.textProcessor =
         std::make_shared<TextProcessor>(std::make_shared<CurlHttpClient>(loop), loadDeploymentConfig());
     desktop.bundle.mediaController = makeLinuxMediaController(loop);
+    // Reading and pasting into the focused field, correction tracking and dictionary proposals.
+    InsertionDesktop::Options insertion;
+    insertion.connection = keyboard.connection;
+    insertion.frontmostApplications = workspace;
+    insertion.suggestionPanels = std::make_shared<QtSuggestionPanels>(desktop.suggestionPanel);
+    InsertionDesktop::open(loop, insertion).install(desktop.bundle);
     return desktop;
 }
 
