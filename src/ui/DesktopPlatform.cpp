@@ -45,7 +45,9 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     desktop.bundle = makeHeadlessPlatform(loop);
     desktop.bundle.statusIndicator = desktop.indicator;
     desktop.bundle.workspace = workspace;
-    desktop.bundle.keyboardMonitor = LinuxKeyboard::open(loop).makeMonitor(loop);
+    const auto keyboard = LinuxKeyboard::open(loop);
+    desktop.bundle.keyboardMonitor = keyboard.makeMonitor(loop);
+    desktop.keyboardEvents = keyboard.events;
     desktop.bundle.textProcessor =
         std::make_shared<TextProcessor>(std::make_shared<CurlHttpClient>(loop), loadDeploymentConfig());
     return desktop;
