@@ -3,9 +3,12 @@
 #include "core/cleanup/TextProcessor.h"
 #include "linux/apps/X11Workspace.h"
 #include "linux/hotkey/LinuxKeyboard.h"
+#include "linux/insertion/InsertionDesktop.h"
 #include "linux/http/CurlHttpClient.h"
 #include "linux/platform/DeploymentConfigFile.h"
+#include "linux/media/LinuxMediaController.h"
 #include "linux/platform/HeadlessPlatform.h"
+#include "ui/indicator/SuggestionPanels.h"
 
 #include <QImage>
 
@@ -50,6 +53,13 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     desktop.keyboardEvents = keyboard.events;
     desktop.bundle.textProcessor =
         std::make_shared<TextProcessor>(std::make_shared<CurlHttpClient>(loop), loadDeploymentConfig());
+    desktop.bundle.mediaController = makeLinuxMediaController(loop);
+    // Reading and pasting into the focused field, correction tracking and dictionary proposals.
+    InsertionDesktop::Options insertion;
+    insertion.connection = keyboard.connection;
+    insertion.frontmostApplications = workspace;
+    insertion.suggestionPanels = std::make_shared<QtSuggestionPanels>(desktop.suggestionPanel);
+    InsertionDesktop::open(loop, insertion).install(desktop.bundle);
     return desktop;
 }
 
