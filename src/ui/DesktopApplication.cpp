@@ -36,7 +36,7 @@ DesktopApplication::DesktopApplication(std::unique_ptr<SingleInstance> instance)
     : platform_(makeDesktopPlatform(loop_, engine_)), instance_(std::move(instance)) {
     engine_.addImportPath(QStringLiteral("qrc:/qt/qml"));
     appState_ = AppState::create(platform_.bundle);
-    model_ = std::make_unique<AppStateModel>(appState_);
+    model_ = std::make_unique<AppStateModel>(appState_, platform_.keyboardEvents);
     updater_ = std::make_unique<UpdaterController>(loop_, *platform_.bundle.store, updateFeedAddress(),
                                                    QStringLiteral(PARLUNE_VERSION));
     updater_->setDialogEngine(&engine_);

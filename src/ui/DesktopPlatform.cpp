@@ -50,6 +50,7 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     desktop.bundle.workspace = workspace;
     const auto keyboard = LinuxKeyboard::open(loop);
     desktop.bundle.keyboardMonitor = keyboard.makeMonitor(loop);
+    desktop.keyboardEvents = keyboard.events;
     desktop.bundle.textProcessor =
         std::make_shared<TextProcessor>(std::make_shared<CurlHttpClient>(loop), loadDeploymentConfig());
     desktop.bundle.mediaController = makeLinuxMediaController(loop);

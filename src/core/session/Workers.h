@@ -34,6 +34,9 @@ public:
     // manager that never asks need not override: not determined, never changing.
     virtual SpeechAuthorizationStatus authorizationStatus() const { return SpeechAuthorizationStatus::notDetermined; }
     virtual Subscription observeAuthorizationStatus(std::function<void(SpeechAuthorizationStatus)>) { return {}; }
+    // Asks the platform for the speech-recognition permission again and publishes the answer in
+    // authorizationStatus(); a manager that never asks does nothing.
+    virtual void checkAuthorizationStatus() {}
 };
 
 // The system-wide hotkey watch.

@@ -2,11 +2,12 @@
 
 namespace parlune {
 
-AppStateModel::AppStateModel(std::shared_ptr<AppState> app, QObject* parent)
+AppStateModel::AppStateModel(std::shared_ptr<AppState> app, std::shared_ptr<KeyboardEvents> recorderEvents, QObject* parent)
     : QObject(parent),
       app_(std::move(app)),
       speechStatus_(app_->platform().dictationManager->authorizationStatus()),
-      accessibility_(app_->platform().keyboardMonitor->hasAccessibilityPermission()) {
+      accessibility_(app_->platform().keyboardMonitor->hasAccessibilityPermission()),
+      pages_(new PagesModel(app_, std::move(recorderEvents), this)) {
     auto& state = *app_;
     subscriptions_.push_back(state.isRecording().observe([this](bool) { emit isRecordingChanged(); }));
     subscriptions_.push_back(state.lastTranscription().observe([this](const std::string&) { emit lastTranscriptionChanged(); }));

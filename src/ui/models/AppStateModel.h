@@ -2,6 +2,7 @@
 
 #include "core/runtime/Property.h"
 #include "core/session/AppState.h"
+#include "ui/models/PagesModel.h"
 
 #include <QObject>
 #include <QString>
@@ -21,9 +22,12 @@ class AppStateModel final : public QObject {
     Q_PROPERTY(qint64 totalWords READ totalWords NOTIFY totalWordsChanged)
     Q_PROPERTY(bool speechAuthorized READ speechAuthorized NOTIFY speechAuthorizedChanged)
     Q_PROPERTY(bool hasAccessibilityPermission READ hasAccessibilityPermission NOTIFY hasAccessibilityPermissionChanged)
+    Q_PROPERTY(QObject* pages READ pages CONSTANT)
 
 public:
-    explicit AppStateModel(std::shared_ptr<AppState> app, QObject* parent = nullptr);
+    // `recorderEvents`: the keyboard the hotkey recorder listens to (none: focused keys only).
+    explicit AppStateModel(std::shared_ptr<AppState> app, std::shared_ptr<KeyboardEvents> recorderEvents = {},
+                           QObject* parent = nullptr);
 
     bool isRecording() const { return app_->isRecording().get(); }
     QString lastTranscription() const { return QString::fromStdString(app_->lastTranscription().get()); }
@@ -36,6 +40,7 @@ public:
     Q_INVOKABLE void setHasCompletedOnboarding(bool completed) { app_->setHasCompletedOnboarding(completed); }
 
     AppState& app() const { return *app_; }
+    PagesModel* pages() const { return pages_; }
 
 signals:
     void isRecordingChanged();
@@ -51,6 +56,7 @@ private:
     SpeechAuthorizationStatus speechStatus_;
     bool accessibility_;
     std::vector<Subscription> subscriptions_;
+    PagesModel* pages_;  // a child
 };
 
 }  // namespace parlune

@@ -14,14 +14,16 @@ using namespace std::chrono_literals;
 TEST(StdLoop, ServesPostsFromOtherThreadsAndTimersUntilQuit) {
     StdLoop loop;
     std::vector<std::string> seen;
+    // The other thread's post is in before the loop runs, so a busy machine cannot let the timer
+    // win the race.
     std::thread poster([&] { loop.post([&] { seen.push_back("from thread"); }); });
+    poster.join();
     loop.postAfter(5ms, [&] {
         seen.push_back("timer");
         loop.quit();
     });
     loop.postAfter(10s, [&] { loop.quit(); });  // a bound on the test, not a timing assertion
     loop.run();
-    poster.join();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen.back(), "timer");
 }

@@ -7,6 +7,7 @@
 #include "ui/models/AppStateModel.h"
 #include "ui/shell/ShellController.h"
 
+#include "fakes/PermissionWorkers.h"
 #include "fakes/SessionHarness.h"
 
 #include <QMouseEvent>
@@ -23,33 +24,8 @@ namespace {
 const QColor red("#ff453a");
 const QColor green("#30d158");
 
-class ControllableDictation final : public IDictationManager {
-public:
-    const Property<bool>& isRecording() const override { return recording; }
-    std::optional<std::string> errorMessage() const override { return std::nullopt; }
-    Task<void> startRecording(std::vector<std::string>) override { co_return; }
-    Task<std::string> stopRecording() override { co_return std::string(); }
-    SpeechAuthorizationStatus authorizationStatus() const override { return status.get(); }
-    Subscription observeAuthorizationStatus(std::function<void(SpeechAuthorizationStatus)> observer) override {
-        return status.observe(std::move(observer));
-    }
-    Property<bool> recording{false};
-    Property<SpeechAuthorizationStatus> status{SpeechAuthorizationStatus::notDetermined};
-};
-
-class ControllableMonitor final : public IKeyboardMonitor {
-public:
-    bool hasAccessibilityPermission() const override { return permission.get(); }
-    void requestAccessibilityPermission() override {}
-    void setOnKeyDown(std::function<void()>) override {}
-    void setOnKeyUp(std::function<void()>) override {}
-    void startMonitoring(const RecordedHotkey&) override {}
-    void stopMonitoring() override {}
-    Subscription observeAccessibilityPermission(std::function<void(bool)> observer) override {
-        return permission.observe(std::move(observer));
-    }
-    Property<bool> permission{false};
-};
+using ControllableDictation = fakes::PermissionDictation;
+using ControllableMonitor = fakes::PermissionMonitor;
 
 struct TrayPanelFixture {
     TrayPanelFixture() {
