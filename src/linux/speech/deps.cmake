@@ -1,0 +1,28 @@
+# Speech capture and recognition: PocketSphinx (decoder), flite (pronunciations of new words),
+# Hunspell (known capitals), PulseAudio (capture), libsndfile and libsamplerate (audio files).
+find_package(Threads REQUIRED)
+# Debian's pocketsphinx.pc names an include folder that does not exist: keep only the ones that do.
+pkg_check_modules(POCKETSPHINX REQUIRED pocketsphinx)
+set(PARLUNE_POCKETSPHINX_INCLUDE_DIRS "")
+foreach(dir ${POCKETSPHINX_INCLUDE_DIRS})
+  if(EXISTS ${dir})
+    list(APPEND PARLUNE_POCKETSPHINX_INCLUDE_DIRS ${dir})
+  endif()
+endforeach()
+add_library(parlune_pocketsphinx INTERFACE IMPORTED)
+target_include_directories(parlune_pocketsphinx SYSTEM INTERFACE ${PARLUNE_POCKETSPHINX_INCLUDE_DIRS})
+target_compile_options(parlune_pocketsphinx INTERFACE ${POCKETSPHINX_CFLAGS_OTHER})
+target_link_libraries(parlune_pocketsphinx INTERFACE ${POCKETSPHINX_LINK_LIBRARIES})
+pkg_check_modules(LIBPULSE REQUIRED IMPORTED_TARGET libpulse)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+pkg_check_modules(SAMPLERATE REQUIRED IMPORTED_TARGET samplerate)
+pkg_check_modules(HUNSPELL REQUIRED IMPORTED_TARGET hunspell)
+find_path(FLITE_INCLUDE_DIR flite/flite.h REQUIRED)
+find_library(FLITE_LIBRARY flite REQUIRED)
+find_library(FLITE_CMULEX_LIBRARY flite_cmulex REQUIRED)
+find_library(FLITE_USENGLISH_LIBRARY flite_usenglish REQUIRED)
+add_library(parlune_flite INTERFACE IMPORTED)
+target_include_directories(parlune_flite SYSTEM INTERFACE ${FLITE_INCLUDE_DIR})
+target_link_libraries(parlune_flite INTERFACE ${FLITE_CMULEX_LIBRARY} ${FLITE_USENGLISH_LIBRARY} ${FLITE_LIBRARY} m)
+target_link_libraries(parlune_linux PUBLIC parlune_pocketsphinx PkgConfig::LIBPULSE PkgConfig::SNDFILE
+                      PkgConfig::SAMPLERATE PkgConfig::HUNSPELL parlune_flite Threads::Threads)
