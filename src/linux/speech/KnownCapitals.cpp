@@ -5,8 +5,9 @@
 
 #include <hunspell.hxx>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
-#include <set>
 #include <system_error>
 
 namespace parlune {
@@ -24,25 +25,20 @@ KnownCapitals::KnownCapitals(const fs::path& dictionary) {
     }
     hunspell_ = std::make_unique<Hunspell>(aff.c_str(), dic.c_str());
 
-    // The dictionary's stems written with capitals, unless the same word is also a lower-case stem
-    // ("I" and "i", "John" and "john").
-    std::map<std::string, std::string> capitalised;
-    std::set<std::string> lowerCase;
+    // The dictionary's stems written with capitals, by their lower-case form.
     std::ifstream file(dic);
     std::string line;
     std::getline(file, line);  // the entry count
     while (std::getline(file, line)) {
         const std::string stem = line.substr(0, line.find('/'));
-        if (stem.empty()) continue;
-        const std::string lower = toLower(stem);
-        if (lower == stem) {
-            lowerCase.insert(stem);
+        const bool ascii = std::all_of(stem.begin(), stem.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        std::string lower = stem;
+        if (ascii) {
+            for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         } else {
-            capitalised.emplace(lower, stem);
+            lower = toLower(stem);
         }
-    }
-    for (auto& [lower, stem] : capitalised) {
-        if (!lowerCase.count(lower)) stems_.emplace(lower, std::move(stem));
+        if (lower != stem) stems_.emplace(std::move(lower), stem);
     }
 }
 
@@ -50,8 +46,9 @@ KnownCapitals::~KnownCapitals() = default;
 
 std::optional<std::string> KnownCapitals::operator()(const std::string& word) const {
     if (!hunspell_ || word.empty()) return std::nullopt;
-    if (auto stem = stems_.find(word); stem != stems_.end()) return stem->second;
+    // A word the dictionary also knows in lower case stays so ("john", "i").
     if (hunspell_->spell(word)) return std::nullopt;
+    if (auto stem = stems_.find(word); stem != stems_.end()) return stem->second;
     // Inflected forms of capitalised stems: "fridays" -> "Fridays".
     const std::string first = firstCharacters(word, 1);
     std::string capital = toUpper(first) + word.substr(first.size());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,7 +28,7 @@ public:
 
 private:
     std::unique_ptr<Hunspell> hunspell_;
-    std::map<std::string, std::string> stems_;  // lower-case form -> the dictionary's capitals
+    std::unordered_map<std::string, std::string> stems_;  // lower-case form -> the dictionary's capitals
 };
 
 }  // namespace parlune

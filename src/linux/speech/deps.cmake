@@ -26,3 +26,27 @@ target_include_directories(parlune_flite SYSTEM INTERFACE ${FLITE_INCLUDE_DIR})
 target_link_libraries(parlune_flite INTERFACE ${FLITE_CMULEX_LIBRARY} ${FLITE_USENGLISH_LIBRARY} ${FLITE_LIBRARY} m)
 target_link_libraries(parlune_linux PUBLIC parlune_pocketsphinx PkgConfig::LIBPULSE PkgConfig::SNDFILE
                       PkgConfig::SAMPLERATE PkgConfig::HUNSPELL parlune_flite Threads::Threads)
+
+# Sample dictations for a first run (`parlune dictate samples/sample-1.wav`), spoken by flite at
+# build time. parlune_speak_samples(TARGET FOLDER "name|text" ...) makes FOLDER/name.wav for each.
+find_program(FLITE_PROGRAM flite REQUIRED)
+function(parlune_speak_samples target folder)
+  set(outputs "")
+  foreach(entry ${ARGN})
+    string(FIND "${entry}" "|" bar)
+    string(SUBSTRING "${entry}" 0 ${bar} name)
+    math(EXPR textStart "${bar} + 1")
+    string(SUBSTRING "${entry}" ${textStart} -1 text)
+    add_custom_command(OUTPUT ${folder}/${name}.wav
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+                       COMMAND ${FLITE_PROGRAM} -voice rms -t "${text}" -o ${folder}/${name}.wav
+                       COMMENT "Speaking ${name}.wav" VERBATIM)
+    list(APPEND outputs ${folder}/${name}.wav)
+  endforeach()
+  add_custom_target(${target} ALL DEPENDS ${outputs})
+endfunction()
+set(PARLUNE_SAMPLES_DIR ${PROJECT_BINARY_DIR}/samples CACHE INTERNAL "Sample dictations spoken at build time")
+parlune_speak_samples(parlune_samples ${PARLUNE_SAMPLES_DIR}
+  "sample-1|I will send the report to the whole team on Friday morning."
+  "sample-2|My brother moved to London last year with his family."
+  "sample-3|We need to finish the budget before the end of the month.")
