@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cctype>
 #include <future>
-#include <tuple>
 #include <thread>
 
 using namespace parlune;
@@ -28,30 +27,46 @@ protected:
     PocketSphinxRecognizer recognizer;
 };
 
-// Word error rates measured on this machine image with these settings: flite (rms voice) 4 %, the
-// two read-speech recordings 31 % (a fresh decoder; the same recordings decoded a second time by a
-// warm decoder score lower). The bounds leave room for other builds of the libraries.
+// Word error rates measured on this machine image with these settings. Flite (rms voice): 3 %.
+// Read speech: a fresh decoder adapts to the speaker and microphone while it decodes (cepstral
+// mean), so the first recordings score worse than later ones: the two recordings here 44 % on a
+// first pass and 19 % on a second; all five recordings of the set 41 % and 27 %. The recogniser
+// keeps its decoder (and carries the adaptation over to a swapped-in one), so the second pass is
+// what a user sees. The bounds leave room for other builds of the libraries.
 constexpr double fliteBound = 0.12;
-constexpr double readSpeechBound = 0.45;
+constexpr double warmReadSpeechBound = 0.30;
+
+std::vector<std::string> transcribe(PocketSphinxRecognizer& recognizer, const std::vector<Utterance>& set) {
+    std::vector<std::string> finals;
+    for (const auto& utterance : set) {
+        const auto recognition = recognise(recognizer, loadSpeech(utterance.file));
+        EXPECT_TRUE(recognition.final) << utterance.file;
+        EXPECT_FALSE(recognition.partials.empty()) << "partial results come while the audio streams";
+        finals.push_back(recognition.final.value_or(""));
+    }
+    return finals;
+}
+
+std::vector<std::string> references(const std::vector<Utterance>& set) {
+    std::vector<std::string> texts;
+    for (const auto& utterance : set) texts.push_back(utterance.reference);
+    return texts;
+}
 
 }  // namespace
 
 TEST_F(Recognizer, TranscribesSpokenSentencesWithinTheMeasuredErrorRate) {
-    for (const auto& [name, set, bound] : {std::tuple{"flite", fliteSamples(), fliteBound},
-                                           std::tuple{"read_speech", readSpeech(), readSpeechBound}}) {
-        std::vector<std::string> references;
-        std::vector<std::string> finals;
-        for (const auto& utterance : set) {
-            const auto recognition = recognise(recognizer, loadSpeech(utterance.file));
-            ASSERT_TRUE(recognition.final) << utterance.file;
-            EXPECT_FALSE(recognition.partials.empty()) << "partial results come while the audio streams";
-            references.push_back(utterance.reference);
-            finals.push_back(*recognition.final);
-        }
-        const double rate = wordErrorRate(references, finals);
-        EXPECT_LE(rate, bound) << ::testing::PrintToString(finals);
-        RecordProperty(std::string(name) + "_word_error_rate", std::to_string(rate));
-    }
+    const auto flite = transcribe(recognizer, fliteSamples());
+    const double fliteRate = wordErrorRate(references(fliteSamples()), flite);
+    EXPECT_LE(fliteRate, fliteBound) << ::testing::PrintToString(flite);
+    RecordProperty("flite_word_error_rate", std::to_string(fliteRate));
+
+    const auto first = transcribe(recognizer, readSpeech());
+    const auto warm = transcribe(recognizer, readSpeech());
+    const double warmRate = wordErrorRate(references(readSpeech()), warm);
+    EXPECT_LE(warmRate, warmReadSpeechBound) << ::testing::PrintToString(warm);
+    RecordProperty("read_speech_word_error_rate_first_pass", std::to_string(wordErrorRate(references(readSpeech()), first)));
+    RecordProperty("read_speech_word_error_rate", std::to_string(warmRate));
 }
 
 TEST_F(Recognizer, ResultsArePunctuatedAndCapitalisedAndPartialsGrow) {
