@@ -190,27 +190,15 @@ PulseAudioEngine::PulseAudioEngine(PulseAudioOptions options) : options_(std::mo
 PulseAudioEngine::~PulseAudioEngine() { stop(); }
 
 bool PulseAudioEngine::installTap(std::size_t bufferSize, AudioFormat format, TapBlock block) {
-    std::lock_guard lock(tapMutex_);
-    if (tap_ || bufferSize == 0 || format != inputFormat()) return false;
-    tap_ = std::move(block);
-    tapFrames_ = bufferSize;
-    return true;
+    return tap_.install(bufferSize, format, inputFormat(), std::move(block));
 }
 
-void PulseAudioEngine::removeTap() {
-    std::lock_guard lock(tapMutex_);
-    tap_ = nullptr;
-    pending_.clear();
-}
+void PulseAudioEngine::removeTap() { tap_.remove(); }
 
 std::optional<std::string> PulseAudioEngine::start() {
     if (capture_) return std::nullopt;
-    std::size_t fragmentFrames = 1024;
-    {
-        std::lock_guard lock(tapMutex_);
-        pending_.clear();
-        if (tapFrames_ > 0) fragmentFrames = tapFrames_;
-    }
+    pending_.clear();
+    const std::size_t fragmentFrames = tap_.frames() > 0 ? tap_.frames() : 1024;
     Capture::Failure failure;
     capture_ = Capture::open(options_, fragmentFrames, [this](const std::int16_t* samples, std::size_t count) {
         deliver(samples, count);
@@ -222,15 +210,12 @@ std::optional<std::string> PulseAudioEngine::start() {
 void PulseAudioEngine::stop() { capture_.reset(); }
 
 void PulseAudioEngine::deliver(const std::int16_t* samples, std::size_t count) {
-    std::lock_guard lock(tapMutex_);
-    if (!tap_) return;
-    pending_.insert(pending_.end(), samples, samples + count);
-    std::size_t offset = 0;
-    while (pending_.size() - offset >= tapFrames_) {
-        tap_(AudioBuffer{pending_.data() + offset, tapFrames_, inputFormat()});
-        offset += tapFrames_;
-    }
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(offset));
+    tap_.with([&](const TapBlock& block, std::size_t frames) {
+        pending_.insert(pending_.end(), samples, samples + count);
+        std::size_t offset = 0;
+        for (; pending_.size() - offset >= frames; offset += frames) block(AudioBuffer{pending_.data() + offset, frames, inputFormat()});
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(offset));
+    });
 }
 
 PulseMicrophonePermission::PulseMicrophonePermission(PulseAudioOptions options) : options_(std::move(options)) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linux/speech/AudioTap.h"
 #include "platform/AudioEngine.h"
 
 #include <chrono>
@@ -46,9 +47,7 @@ private:
     const PulseAudioOptions options_;
     std::unique_ptr<Capture> capture_;
 
-    std::mutex tapMutex_;
-    TapBlock tap_;
-    std::size_t tapFrames_ = 0;
+    AudioTap tap_;
     std::vector<std::int16_t> pending_;  // captured samples not yet handed over (capture thread)
 };
 

@@ -103,17 +103,10 @@ RecordedAudioEngine::RecordedAudioEngine(SpeechSamples samples) : samples_(std::
 RecordedAudioEngine::~RecordedAudioEngine() { stop(); }
 
 bool RecordedAudioEngine::installTap(std::size_t bufferSize, AudioFormat format, TapBlock block) {
-    std::lock_guard lock(tapMutex_);
-    if (tap_ || bufferSize == 0 || format != inputFormat()) return false;
-    tap_ = std::move(block);
-    tapFrames_ = bufferSize;
-    return true;
+    return tap_.install(bufferSize, format, inputFormat(), std::move(block));
 }
 
-void RecordedAudioEngine::removeTap() {
-    std::lock_guard lock(tapMutex_);
-    tap_ = nullptr;
-}
+void RecordedAudioEngine::removeTap() { tap_.remove(); }
 
 std::optional<std::string> RecordedAudioEngine::start() {
     if (player_.joinable()) return std::nullopt;
@@ -121,9 +114,11 @@ std::optional<std::string> RecordedAudioEngine::start() {
     finished_ = false;
     player_ = std::thread([this] {
         for (std::size_t offset = 0; offset < samples_.size() && !stopping_;) {
-            std::lock_guard lock(tapMutex_);
-            const std::size_t frames = std::min(tapFrames_ ? tapFrames_ : 1024, samples_.size() - offset);
-            if (tap_) tap_(AudioBuffer{samples_.data() + offset, frames, inputFormat()});
+            std::size_t frames = std::min<std::size_t>(1024, samples_.size() - offset);
+            tap_.with([&](const TapBlock& block, std::size_t tapFrames) {
+                frames = std::min(tapFrames, samples_.size() - offset);
+                block(AudioBuffer{samples_.data() + offset, frames, inputFormat()});
+            });
             offset += frames;
         }
         finished_ = true;

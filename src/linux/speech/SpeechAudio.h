@@ -1,11 +1,11 @@
 #pragma once
 
+#include "linux/speech/AudioTap.h"
 #include "platform/AudioEngine.h"
 
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -45,9 +45,7 @@ public:
 
 private:
     const SpeechSamples samples_;
-    std::mutex tapMutex_;
-    TapBlock tap_;
-    std::size_t tapFrames_ = 0;
+    AudioTap tap_;
     std::thread player_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> finished_{false};
