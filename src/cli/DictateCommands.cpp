@@ -108,7 +108,9 @@ void waitForEnter(StdLoop& loop) {
     auto watch = loop.watchReadable(STDIN_FILENO, [&] {
         char buffer[256];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0 || std::string_view(buffer, static_cast<std::size_t>(n)).find('\n') != std::string_view::npos) pressed = true;
+        if (n <= 0 || std::string_view(buffer, static_cast<std::size_t>(n)).find('\n') != std::string_view::npos) {
+            loop.post([&] { pressed = true; });  // as a job, so that runUntil looks again
+        }
     });
     loop.runUntil([&] { return pressed; }, std::chrono::hours(1));
     watch.cancel();
