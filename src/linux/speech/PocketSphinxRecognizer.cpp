@@ -186,6 +186,10 @@ struct PocketSphinxRecognizer::Core {
     void preparationEnded(const std::vector<std::string>& keys, const std::shared_ptr<SphinxDecoder>& made,
                           bool unchanged, const std::string& error) {
         preparing.reset();
+        if (wanted != keys) {
+            want(wanted);  // the words changed meanwhile: this decoder is of no use
+            return;
+        }
         if (made) {
             prepared = Prepared{keys, made};
             swapInPrepared();
@@ -195,7 +199,6 @@ struct PocketSphinxRecognizer::Core {
             prepared.reset();
             setActiveKeys(keys);
         }
-        if (wanted != keys) want(wanted);
     }
 
     void swapInPrepared() {

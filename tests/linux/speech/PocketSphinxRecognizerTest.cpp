@@ -133,6 +133,14 @@ TEST_F(Recognizer, NewWordsAreRecognisedAfterTheDecoderIsSwappedIn) {
     EXPECT_NE(after.final->find("Parlune"), std::string::npos) << *after.final;
     EXPECT_NE(other.final->find("Kubernetes"), std::string::npos) << *other.final;
     EXPECT_LE(wordErrorRate({"Deploy the new cluster with Kubernetes before lunch."}, {*other.final}), 0.25) << *other.final;
+
+    // The dictionary changes twice in a row: the decoder in use ends up with the newest words.
+    recognizer.prepareWords({"Zorblat"});
+    recognizer.prepareWords({"Kubernetes", "Friday"});
+    for (int waited = 0; waited < 600 && !recognizer.isPreparedFor({"Kubernetes", "Friday"}); ++waited) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(recognizer.addedWords(), std::vector<std::string>{"kubernetes"}) << "words the model knows are not added";
 }
 
 TEST(RecognizerSetUp, AMissingModelIsReportedAndNotAuthorized) {
