@@ -3,14 +3,18 @@
 #include "cli/Command.h"
 #include "cli/HeadlessApp.h"
 
+#include "core/cleanup/TextProcessor.h"
 #include "core/speech/DictationManager.h"
 #include "core/text/Text.h"
+#include "linux/http/CurlHttpClient.h"
+#include "linux/platform/DeploymentConfigFile.h"
 #include "linux/speech/PocketSphinxRecognizer.h"
 #include "linux/speech/PulseAudioEngine.h"
 #include "linux/speech/SpeechAudio.h"
 
 #include <unistd.h>
 
+#include <array>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -27,10 +31,11 @@ struct DictateArguments {
     bool raw = false;
 };
 
-template <class Value, class Parse>
-std::optional<Value> parseRaw(const std::string& given, std::initializer_list<Value> values, Parse rawOf) {
-    for (Value value : values) {
-        if (localizedCaseInsensitiveEquals(given, rawOf(value))) return value;
+// A value by its raw value, in any case ("formal", "Formal").
+template <class Value, std::size_t Count>
+std::optional<Value> named(const std::array<Value, Count>& values, const std::string& name) {
+    for (const auto value : values) {
+        if (localizedCaseInsensitiveEquals(rawValue(value), name)) return value;
     }
     return std::nullopt;
 }
@@ -45,13 +50,11 @@ std::optional<std::string> parse(const std::vector<std::string>& args, DictateAr
             if (i + 1 >= args.size()) return arg + " needs a value";
             const std::string& value = args[++i];
             if (arg == "--style") {
-                parsed.style = parseRaw(value, {WritingStyle::casual, WritingStyle::standard, WritingStyle::formal},
-                                        [](WritingStyle s) { return rawValue(s); });
-                if (!parsed.style) return "unknown style '" + value + "' (Casual, Standard or Formal)";
+                parsed.style = named(allWritingStyles(), value);
+                if (!parsed.style) return "unknown style '" + value + "' (casual, standard or formal)";
             } else {
-                parsed.provider = parseRaw(value, {ModelProvider::appleFoundation, ModelProvider::llamaScout},
-                                           [](ModelProvider p) { return rawValue(p); });
-                if (!parsed.provider) return "unknown provider '" + value + "' (Local or Fast)";
+                parsed.provider = named(allModelProviders(), value);
+                if (!parsed.provider) return "unknown provider '" + value + "' (local or fast)";
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option '" + arg + "'";
@@ -108,9 +111,7 @@ void waitForEnter(StdLoop& loop) {
     auto watch = loop.watchReadable(STDIN_FILENO, [&] {
         char buffer[256];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0 || std::string_view(buffer, static_cast<std::size_t>(n)).find('\n') != std::string_view::npos) {
-            loop.post([&] { pressed = true; });  // as a job, so that runUntil looks again
-        }
+        if (n <= 0 || std::string_view(buffer, static_cast<std::size_t>(n)).find('\n') != std::string_view::npos) pressed = true;
     });
     loop.runUntil([&] { return pressed; }, std::chrono::hours(1));
     watch.cancel();
@@ -147,8 +148,8 @@ int runDictate(const std::vector<std::string>& args) {
 
     auto recognizer = std::make_shared<PocketSphinxRecognizer>();
     auto manager = DictationManager::create(loop, recognizer, engine, microphone);
-    loop.runUntil([&] { return manager->authorizationStatus().get() != SpeechAuthorizationStatus::notDetermined; }, 60s);
-    if (manager->authorizationStatus().get() != SpeechAuthorizationStatus::authorized) {
+    loop.runUntil([&] { return manager->authorizationStatus() != SpeechAuthorizationStatus::notDetermined; }, 60s);
+    if (manager->authorizationStatus() != SpeechAuthorizationStatus::authorized) {
         return fail(manager->errorMessage().value_or("the speech model did not load in time"));
     }
     // Unlike a key press, a one-off dictation can wait for the dictionary words to be learnt.
@@ -181,8 +182,9 @@ int runDictate(const std::vector<std::string>& args) {
 
     std::string text = transcript;
     if (!arguments.raw) {
-        auto cleaned = await(loop, app.platform().textProcessor->processText(transcript, provider, style, words, std::nullopt), 60s);
-        text = cleaned.value_or(transcript);
+        // The cleanup answers within its own time limit; the bound here only guards against a fault.
+        TextProcessor processor(std::make_shared<CurlHttpClient>(loop), loadDeploymentConfig());
+        text = await(loop, processor.processText(transcript, provider, style, words, std::nullopt), 30s).value_or(transcript);
     }
     std::cout << text << std::endl;
     return 0;
@@ -193,7 +195,7 @@ const bool registered = registerCommand(
      "  dictate [FILE | -] [--style STYLE] [--provider PROVIDER] [--raw]\n"
      "                             transcribe a sound file (any rate or channels; - reads standard input),\n"
      "                             or the microphone until Enter, clean it up and print the text;\n"
-     "                             --style Casual|Standard|Formal and --provider Local|Fast override the\n"
+     "                             --style casual|standard|formal and --provider local|fast override the\n"
      "                             settings, --raw prints the transcript without the cleanup\n",
      runDictate});
 

@@ -3,6 +3,7 @@
 // The speech recogniser: a streaming request fed with audio buffers, and a recognition task that
 // reports partial and final transcriptions through a handler.
 
+#include "core/session/Workers.h"
 #include "platform/AudioEngine.h"
 
 #include <functional>
@@ -12,9 +13,6 @@
 #include <vector>
 
 namespace parlune {
-
-// The answer to a speech-recognition permission request; the numbers are the stored values.
-enum class SpeechAuthorizationStatus { notDetermined = 0, denied = 1, restricted = 2, authorized = 3 };
 
 struct RecognitionResult {
     std::string formattedString;  // the most likely transcription so far, punctuated and capitalised

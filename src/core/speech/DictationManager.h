@@ -48,7 +48,10 @@ public:
     const Property<bool>& isRecording() const override { return isRecording_; }
     // The newest transcription of the current recording, partial or final.
     const Property<std::string>& transcribedText() const { return transcribedText_; }
-    const Property<SpeechAuthorizationStatus>& authorizationStatus() const { return authorizationStatus_; }
+    SpeechAuthorizationStatus authorizationStatus() const override { return authorizationStatus_.get(); }
+    Subscription observeAuthorizationStatus(std::function<void(SpeechAuthorizationStatus)> observer) override {
+        return authorizationStatus_.observe(std::move(observer));
+    }
     std::optional<std::string> errorMessage() const override { return errorMessage_; }
     std::uint64_t sessionID() const { return sessionID_; }
 

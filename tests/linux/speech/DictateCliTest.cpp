@@ -2,16 +2,20 @@
 
 #include "SpeechTesting.h"
 
+#include "PrivateSoundServer.h"
 #include "fakes/Process.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <samplerate.h>
 #include <sndfile.h>
 
+#include <filesystem>
 #include <fstream>
 
 using namespace parlune;
 using namespace parlune::testing;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,8 +23,16 @@ class Dictate : public ::testing::Test {
 protected:
     ProcessResult run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), PARLUNE_BINARY);
-        return runProcess(arguments, {{"XDG_CONFIG_HOME", home.path() + "/config"}, {"XDG_DATA_HOME", home.path() + "/data"}},
+        return runProcess(arguments,
+                          {{"XDG_CONFIG_HOME", home.path() + "/config"}, {"XDG_CONFIG_DIRS", home.path() + "/site"},
+                           {"XDG_DATA_HOME", home.path() + "/data"}},
                           std::chrono::seconds(120));
+    }
+    // The local model server's address: a loopback port nothing listens on.
+    void deployNoLocalModel() {
+        const fs::path path = fs::path(home.path()) / "config/parlune/deployment.json";
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << nlohmann::json{{"localModelBaseURL", "http://127.0.0.1:" + std::to_string(PrivateSoundServer::freeLoopbackPort())}}.dump();
     }
 
     TemporaryFolder home;
@@ -56,10 +68,15 @@ TEST_F(Dictate, PrintsTheTextOfARecordingAtAnyRateAndChannelCount) {
     const auto sample = fliteSamples()[0];
     const std::string converted = home.path() + "/stereo-44k.wav";
     writeCdQuality(loadSpeech(sample.file), converted);
+    deployNoLocalModel();
 
     for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"dictate", sample.file, "--raw"}, {"dictate", converted, "--style", "formal", "--provider", "Fast"}}) {
+             {"dictate", sample.file, "--raw"}, {"dictate", converted, "--style", "formal", "--provider", "local"}}) {
         const auto result = run(arguments);
+        const bool cleaned = arguments.back() != "--raw";
+        EXPECT_EQ(result.standardError.find("🎤 Processing with: Local, style: Formal") != std::string::npos, cleaned)
+            << "the cleanup runs unless --raw; with no model server it hands the transcript back\n"
+            << result.standardError;
         ASSERT_EQ(result.exitCode, 0) << result.standardError;
         ASSERT_FALSE(result.standardOutput.empty());
         EXPECT_EQ(result.standardOutput.find('\n'), result.standardOutput.size() - 1) << "one line of text";
@@ -86,7 +103,7 @@ TEST_F(Dictate, BadInputEndsWithAClearMessage) {
         {{"dictate", notAudio}, 1, "parlune: " + notAudio + " is not an audio file libsndfile can read: "},
         {{"dictate", home.path() + "/missing.wav"}, 1, "parlune: " + home.path() + "/missing.wav is not an audio file"},
         {{"dictate", "a.wav", "b.wav"}, 2, "parlune: dictate takes one file"},
-        {{"dictate", "--style", "Poetic"}, 2, "parlune: unknown style 'Poetic' (Casual, Standard or Formal)"},
+        {{"dictate", "--style", "Poetic"}, 2, "parlune: unknown style 'Poetic' (casual, standard or formal)"},
         {{"dictate", "--provider"}, 2, "parlune: --provider needs a value"},
         {{"dictate", "--loud"}, 2, "parlune: unknown option '--loud'"},
     };

@@ -2,12 +2,11 @@
 
 // A PulseAudio daemon of the test's own, with a 16 kHz mono null sink "vmic" whose monitor serves
 // as the microphone, in a private runtime folder and home. Started by the constructor (waiting,
-// bounded, until it serves), killed by its PID in the destructor.
+// bounded, until it serves), stopped by its PID when the object goes.
 
 #include "fakes/Process.h"
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 
 namespace parlune::testing {
@@ -30,7 +29,7 @@ public:
 
 private:
     TemporaryFolder folder_;
-    pid_t pid_ = -1;
+    std::unique_ptr<BackgroundProcess> daemon_;
     bool serving_ = false;
 };
 

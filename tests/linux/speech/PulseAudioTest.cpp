@@ -31,7 +31,7 @@ TEST(PulseAudio, SpeechPlayedIntoTheNullSinkIsRecordedAndRecognised) {
     auto manager = DictationManager::create(loop, std::make_shared<PocketSphinxRecognizer>(),
                                             std::make_shared<PulseAudioEngine>(options),
                                             std::make_shared<PulseMicrophonePermission>(options));
-    ASSERT_TRUE(loop.runUntil([&] { return manager->authorizationStatus().get() != SpeechAuthorizationStatus::notDetermined; }, 30s));
+    ASSERT_TRUE(loop.runUntil([&] { return manager->authorizationStatus() != SpeechAuthorizationStatus::notDetermined; }, 30s));
 
     spawn(loop, manager->startRecording({}));
     ASSERT_TRUE(loop.runUntil([&] { return manager->isRecording().get() || manager->errorMessage(); }, 10s));

@@ -124,10 +124,13 @@ TEST_F(Dictation, UndecidedSpeechPermissionFailsTheStartUntilTheAnswerComes) {
     EXPECT_EQ(manager->errorMessage(), "Speech recognition not authorized");
     EXPECT_FALSE(manager->isRecording().get());
     EXPECT_TRUE(recognizer->tasks.empty());
-    EXPECT_EQ(manager->authorizationStatus().get(), SpeechAuthorizationStatus::notDetermined);
+    EXPECT_EQ(manager->authorizationStatus(), SpeechAuthorizationStatus::notDetermined);
 
+    std::vector<SpeechAuthorizationStatus> observed;
+    auto subscription = manager->observeAuthorizationStatus([&](SpeechAuthorizationStatus status) { observed.push_back(status); });
     authorize();
-    EXPECT_EQ(manager->authorizationStatus().get(), SpeechAuthorizationStatus::authorized);
+    EXPECT_EQ(manager->authorizationStatus(), SpeechAuthorizationStatus::authorized);
+    EXPECT_EQ(observed, std::vector<SpeechAuthorizationStatus>{SpeechAuthorizationStatus::authorized});
     EXPECT_EQ(manager->errorMessage(), "Speech recognition not authorized") << "an authorized answer leaves the message alone";
     start();
     EXPECT_TRUE(manager->isRecording().get());
@@ -190,7 +193,7 @@ TEST_F(Dictation, StartFailuresLeaveTheManagerIdleWithTheirMessage) {
 
     auto none = DictationManager::create(loop, nullptr, engine, microphone);
     loop.runUntilIdle();
-    EXPECT_EQ(none->authorizationStatus().get(), SpeechAuthorizationStatus::restricted);
+    EXPECT_EQ(none->authorizationStatus(), SpeechAuthorizationStatus::restricted);
     spawn(loop, none->startRecording({}));
     loop.runUntilIdle();
     EXPECT_EQ(none->errorMessage(), "Speech recognition not authorized");
