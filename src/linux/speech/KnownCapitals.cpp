@@ -3,8 +3,6 @@
 #include "core/log/Log.h"
 #include "core/text/Text.h"
 
-#include <hunspell.hxx>
-
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -13,20 +11,20 @@
 namespace parlune {
 namespace fs = std::filesystem;
 
-fs::path KnownCapitals::defaultDictionary() { return "/usr/share/hunspell/en_US"; }
-
-KnownCapitals::KnownCapitals(const fs::path& dictionary) {
-    const fs::path aff = fs::path(dictionary).replace_extension(".aff");
-    const fs::path dic = fs::path(dictionary).replace_extension(".dic");
+KnownCapitals::KnownCapitals(std::vector<fs::path> folders) {
     std::error_code ignored;
-    if (!fs::is_regular_file(aff, ignored) || !fs::is_regular_file(dic, ignored)) {
-        log::line("⚠️ Spelling dictionary " + dic.string() + " not found (Debian package hunspell-en-us): transcripts keep lower-case names");
+    const auto found = std::find_if(folders.begin(), folders.end(), [&](const fs::path& folder) {
+        return fs::is_regular_file(folder / "en_US.aff", ignored) && fs::is_regular_file(folder / "en_US.dic", ignored);
+    });
+    if (found == folders.end()) {
+        log::line("⚠️ No en_US Hunspell dictionary found (install hunspell-en-us): transcripts keep lower-case names");
         return;
     }
-    hunspell_ = std::make_unique<Hunspell>(aff.c_str(), dic.c_str());
+    checker_.emplace(std::vector<fs::path>{*found});
+    loaded_ = checker_->isAvailable();
 
     // The dictionary's stems written with capitals, by their lower-case form.
-    std::ifstream file(dic);
+    std::ifstream file(*found / "en_US.dic");
     std::string line;
     std::getline(file, line);  // the entry count
     while (std::getline(file, line)) {
@@ -42,17 +40,15 @@ KnownCapitals::KnownCapitals(const fs::path& dictionary) {
     }
 }
 
-KnownCapitals::~KnownCapitals() = default;
-
-std::optional<std::string> KnownCapitals::operator()(const std::string& word) const {
-    if (!hunspell_ || word.empty()) return std::nullopt;
+std::optional<std::string> KnownCapitals::operator()(const std::string& word) {
+    if (!loaded_ || word.empty()) return std::nullopt;
     // A word the dictionary also knows in lower case stays so ("john", "i").
-    if (hunspell_->spell(word)) return std::nullopt;
+    if (checker_->isKnownEnglishWord(word)) return std::nullopt;
     if (auto stem = stems_.find(word); stem != stems_.end()) return stem->second;
     // Inflected forms of capitalised stems: "fridays" -> "Fridays".
     const std::string first = firstCharacters(word, 1);
     std::string capital = toUpper(first) + word.substr(first.size());
-    if (capital != word && hunspell_->spell(capital)) return capital;
+    if (capital != word && checker_->isKnownEnglishWord(capital)) return capital;
     return std::nullopt;
 }
 

@@ -88,7 +88,7 @@ struct PocketSphinxRecognizer::Core {
 
     // ---- worker thread ----
     void load() {
-        capitals = std::make_unique<KnownCapitals>(options.spellingDictionary);
+        capitals = std::make_unique<KnownCapitals>(options.spellingFolders);
         std::string error;
         decoder = SphinxDecoder::load(options.modelFolder, {}, error);
         if (!decoder) log::line("❌ Speech recognition unavailable: " + error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linux/speech/SphinxDecoder.h"
+#include "linux/spelling/HunspellSpellChecker.h"
 #include "platform/SpeechRecognizer.h"
 
 #include <filesystem>
@@ -26,7 +27,7 @@ class PocketSphinxRecognizer final : public SpeechRecognizer {
 public:
     struct Options {
         std::filesystem::path modelFolder = SphinxDecoder::defaultModelFolder();
-        std::filesystem::path spellingDictionary = "/usr/share/hunspell/en_US";
+        std::vector<std::filesystem::path> spellingFolders = HunspellSpellChecker::defaultFolders();  // en_US
     };
 
     explicit PocketSphinxRecognizer(Options options);

@@ -1,5 +1,5 @@
 # Speech capture and recognition: PocketSphinx (decoder), flite (pronunciations of new words),
-# Hunspell (known capitals), PulseAudio (capture), libsndfile and libsamplerate (audio files).
+# PulseAudio (capture), libsndfile and libsamplerate (audio files). Hunspell comes with spelling/.
 find_package(Threads REQUIRED)
 # Debian's pocketsphinx.pc names an include folder that does not exist: keep only the ones that do.
 pkg_check_modules(POCKETSPHINX REQUIRED pocketsphinx)
@@ -16,7 +16,6 @@ target_link_libraries(parlune_pocketsphinx INTERFACE ${POCKETSPHINX_LINK_LIBRARI
 pkg_check_modules(LIBPULSE REQUIRED IMPORTED_TARGET libpulse)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 pkg_check_modules(SAMPLERATE REQUIRED IMPORTED_TARGET samplerate)
-pkg_check_modules(HUNSPELL REQUIRED IMPORTED_TARGET hunspell)
 find_path(FLITE_INCLUDE_DIR flite/flite.h REQUIRED)
 find_library(FLITE_LIBRARY flite REQUIRED)
 find_library(FLITE_CMULEX_LIBRARY flite_cmulex REQUIRED)
@@ -25,7 +24,7 @@ add_library(parlune_flite INTERFACE IMPORTED)
 target_include_directories(parlune_flite SYSTEM INTERFACE ${FLITE_INCLUDE_DIR})
 target_link_libraries(parlune_flite INTERFACE ${FLITE_CMULEX_LIBRARY} ${FLITE_USENGLISH_LIBRARY} ${FLITE_LIBRARY} m)
 target_link_libraries(parlune_linux PUBLIC parlune_pocketsphinx PkgConfig::LIBPULSE PkgConfig::SNDFILE
-                      PkgConfig::SAMPLERATE PkgConfig::HUNSPELL parlune_flite Threads::Threads)
+                      PkgConfig::SAMPLERATE parlune_flite Threads::Threads)
 
 # Sample dictations for a first run (`parlune dictate samples/sample-1.wav`), spoken by flite at
 # build time. parlune_speak_samples(TARGET FOLDER "name|text" ...) makes FOLDER/name.wav for each.

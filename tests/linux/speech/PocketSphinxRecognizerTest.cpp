@@ -146,7 +146,7 @@ TEST_F(Recognizer, NewWordsAreRecognisedAfterTheDecoderIsSwappedIn) {
 TEST(RecognizerSetUp, AMissingModelIsReportedAndNotAuthorized) {
     fakes::CapturedLog log;
     TemporaryFolder empty;
-    PocketSphinxRecognizer recognizer({empty.path(), KnownCapitals::defaultDictionary()});
+    PocketSphinxRecognizer recognizer({empty.path(), HunspellSpellChecker::defaultFolders()});
     EXPECT_EQ(waitForAuthorization(recognizer), SpeechAuthorizationStatus::restricted);
     EXPECT_FALSE(recognizer.isAvailable());
     ASSERT_EQ(log.lines().size(), 1u);
