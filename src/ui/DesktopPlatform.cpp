@@ -8,6 +8,7 @@
 #include "linux/platform/DeploymentConfigFile.h"
 #include "linux/media/LinuxMediaController.h"
 #include "linux/platform/HeadlessPlatform.h"
+#include "linux/speech/DesktopDictation.h"
 #include "ui/indicator/SuggestionPanels.h"
 
 #include <QImage>
@@ -60,6 +61,7 @@ DesktopPlatform makeDesktopPlatform(EventLoop& loop, QQmlEngine& engine) {
     insertion.frontmostApplications = workspace;
     insertion.suggestionPanels = std::make_shared<QtSuggestionPanels>(desktop.suggestionPanel);
     InsertionDesktop::open(loop, insertion).install(desktop.bundle);
+    desktop.bundle.dictationManager = makeDesktopDictationManager(loop);
     return desktop;
 }
 
