@@ -59,6 +59,7 @@ DesktopApplication::DesktopApplication(std::unique_ptr<SingleInstance> instance)
         mainWindow_->show();
     }
     tray_ = std::make_unique<TrayIcon>(*model_, trayPanel_.get());
+    if (qEnvironmentVariableIsSet("PARLUNE_REPORT_SPEECH_READY")) reportSpeechReadiness();
 
     QObject::connect(&shell_, &ShellController::checkForUpdatesRequested, &shell_, [this] { updater_->checkForUpdates(); });
     if (instance_ && instance_->listen()) {
@@ -72,6 +73,21 @@ DesktopApplication::~DesktopApplication() {
     tray_.reset();
     trayPanel_.reset();
     mainWindow_.reset();
+}
+
+// For tests and benchmarks that drive the application from outside: one line on standard error
+// once the recogniser has answered (a hotkey press before that would find it still loading).
+void DesktopApplication::reportSpeechReadiness() {
+    auto& manager = *platform_.bundle.dictationManager;
+    auto report = [](SpeechAuthorizationStatus status) {
+        if (status == SpeechAuthorizationStatus::notDetermined) return false;
+        std::fputs(status == SpeechAuthorizationStatus::authorized ? "speech ready\n" : "speech unavailable\n", stderr);
+        return true;
+    };
+    if (report(manager.authorizationStatus())) return;
+    speechReadiness_ = manager.observeAuthorizationStatus([this, report](SpeechAuthorizationStatus status) {
+        if (report(status)) loop_.post([this] { speechReadiness_.reset(); });
+    });
 }
 
 std::unique_ptr<QQuickWindow> DesktopApplication::createWindow(const QString& file) {

@@ -42,6 +42,8 @@ public:
     static void loadFonts();
 
 private:
+    void reportSpeechReadiness();
+
     QtEventLoop loop_;
     QQmlEngine engine_;
     DesktopPlatform platform_;
@@ -53,6 +55,7 @@ private:
     std::unique_ptr<QQuickWindow> trayPanel_;
     std::unique_ptr<TrayIcon> tray_;
     std::unique_ptr<SingleInstance> instance_;
+    Subscription speechReadiness_;
 };
 
 }  // namespace parlune

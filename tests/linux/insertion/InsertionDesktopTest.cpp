@@ -47,15 +47,7 @@ protected:
         std::map<std::string, std::string> environment;
         if (program == PARLUNE_QT_FIELD) environment = {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"}};
         auto started = session->start({program, text, std::to_string(caret)}, environment);
-        // The window manager may keep the focus where it was: then the test asks for it, as a user
-        // clicking a window would.
-        bool ready = false;
-        for (int attempt = 0; attempt < 15 && !ready; ++attempt) {
-            ready = started->waitForLine([](const std::string& line) { return line == "ready"; }, 1s);
-            if (ready) break;
-            if (const auto window = keys->windowOf(started->pid())) session->display().bringToFront(static_cast<std::uint32_t>(window), 1s);
-        }
-        EXPECT_TRUE(ready) << program << " never had the focus";
+        EXPECT_TRUE(session->waitUntilFocused(*started, *keys)) << program << " never had the focus";
         const std::string name = program.substr(program.rfind('/') + 1);
         EXPECT_TRUE(runUntil(
             [&] {

@@ -41,12 +41,26 @@ void Keys::type(const std::string& text) {
     }
 }
 
-void Keys::press(const std::string& keysymName, int times) {
-    Display* display = asDisplay(display_);
+unsigned int Keys::keycodeOf(const std::string& keysymName) {
     const KeySym symbol = XStringToKeysym(keysymName.c_str());
-    const KeyCode code = symbol == NoSymbol ? 0 : XKeysymToKeycode(display, symbol);
+    const KeyCode code = symbol == NoSymbol ? 0 : XKeysymToKeycode(asDisplay(display_), symbol);
     if (code == 0) throw std::runtime_error("no key " + keysymName);
+    return code;
+}
+
+void Keys::press(const std::string& keysymName, int times) {
+    const unsigned int code = keycodeOf(keysymName);
     for (int i = 0; i < times; ++i) tap(code, false);
+}
+
+void Keys::hold(const std::string& keysymName) {
+    XTestFakeKeyEvent(asDisplay(display_), keycodeOf(keysymName), True, CurrentTime);
+    XSync(asDisplay(display_), False);
+}
+
+void Keys::letGo(const std::string& keysymName) {
+    XTestFakeKeyEvent(asDisplay(display_), keycodeOf(keysymName), False, CurrentTime);
+    XSync(asDisplay(display_), False);
 }
 
 unsigned long Keys::windowOf(int pid) {
