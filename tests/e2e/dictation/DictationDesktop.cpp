@@ -286,16 +286,22 @@ bool DictationDesktop::startField(const std::string& text) {
         30s);
 }
 
-bool DictationDesktop::dictate(const std::string& wav) {
+std::optional<DictationDesktop::Dictated> DictationDesktop::dictate(const std::string& wav) {
     const std::size_t mark = captures_->count();
+    Dictated times;
+    times.pressed = Clock::now();
     keys_->hold(hotkey);
-    if (!captures_->waitForOpened(15s, mark)) {
+    const auto opened = captures_->waitForOpened(20s, mark);
+    if (!opened) {
         keys_->letGo(hotkey);
-        return false;
+        return std::nullopt;
     }
+    times.microphoneOpened = captures_->lines()[*opened].at;
     const auto played = sound_->play(wav);
     keys_->letGo(hotkey);
-    return played.exitCode == 0;
+    times.released = Clock::now();
+    if (played.exitCode != 0) return std::nullopt;
+    return times;
 }
 
 std::optional<std::string> DictationDesktop::fieldText() {

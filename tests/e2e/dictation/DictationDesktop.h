@@ -138,8 +138,13 @@ public:
     bool startField(const std::string& text);
 
     // Holds the hotkey, waits until the microphone is open, plays `wav` into the sink and lets the
-    // hotkey go. False when the microphone did not open.
-    bool dictate(const std::string& wav);
+    // hotkey go. None when the microphone did not open or the speech could not be played.
+    struct Dictated {
+        Clock::time_point pressed;
+        Clock::time_point microphoneOpened;  // as the sound server reported it
+        Clock::time_point released;
+    };
+    std::optional<Dictated> dictate(const std::string& wav);
 
     // What the field holds now (as it reported it last), after polling it.
     std::optional<std::string> fieldText();

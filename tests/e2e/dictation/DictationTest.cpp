@@ -83,7 +83,7 @@ TEST_F(Dictation, SpeechGoesCleanedIntoTheFocusedFieldAndAHandCorrectionIsLearne
     desktop.offerClipboardText("copied before dictating ✂");
 
     const Utterance sample = fliteSamples()[0];
-    ASSERT_TRUE(desktop.dictate(sample.file)) << "the microphone never opened";
+    ASSERT_TRUE(desktop.dictate(sample.file)) << "the microphone never opened, or the speech could not be played";
     EXPECT_EQ(desktop.player()->status(), "Paused") << "paused while recording";
 
     ASSERT_TRUE(desktop.waitForFieldText(before + cleaned, 30s)) << desktop.fieldText().value_or("(unchanged)");
@@ -150,7 +150,7 @@ TEST_F(Dictation, WithNothingListeningForTheGatewayTheRawTranscriptIsInserted) {
     ASSERT_TRUE(desktop.startField(before)) << "the application never saw the field focused";
 
     const Utterance sample = fliteSamples()[2];
-    ASSERT_TRUE(desktop.dictate(sample.file)) << "the microphone never opened";
+    ASSERT_TRUE(desktop.dictate(sample.file)) << "the microphone never opened, or the speech could not be played";
     ASSERT_TRUE(desktop.log().waitForPrefix("✅ Processed result: ", 30s));
     const std::string transcript = rawTranscript(desktop.log().lines());
     std::cout << "  transcript: " << transcript << "\n";
