@@ -168,11 +168,13 @@ int main(int argc, char** argv) {
     // Half of the dictations with a player playing, half with none.
     Figures playing;
     Figures quiet;
+    std::vector<double> rssAfterEach;
     for (int run = 0; run < dictations; ++run) {
         const bool withMedia = run % 2 == 0;
         desktop.player()->setStatus(withMedia ? "Playing" : "Paused");
         expected += cleaned;
         if (!measureOne(desktop, expected, withMedia, withMedia ? playing : quiet)) return 1;
+        rssAfterEach.push_back(residentMegabytes(desktop.applicationPid()));
         std::cerr << "dictation " << run + 1 << " of " << dictations << " done\n";
     }
     const double rss = residentMegabytes(desktop.applicationPid());
@@ -202,6 +204,7 @@ int main(int argc, char** argv) {
         {"idle_cpu_percent_of_one_core", {{"seconds", idleSeconds}, {"value", idleCpu}}},
         {"rss_mb_ready", rssAtStart},
         {"rss_mb_after_dictations", rss},
+        {"rss_mb_after_each_dictation", rssAfterEach},
     };
     std::ofstream(output) << figures.dump(2) << "\n";
     std::cout << figures.dump(2) << std::endl;
