@@ -28,18 +28,12 @@ int runDoctor(const std::vector<std::string>& args) {
     log::setSink([](std::string_view) {});
     const auto deployment = loadDeploymentConfig();
 
-    std::vector<doctor::Check> checks;
-    bool abandoned = false;
-    for (const auto& probe : doctor::desktopProbes(hotkey, deployment)) {
-        auto result = doctor::runBounded(probe, checkBound);
-        abandoned = abandoned || result.abandoned;
-        std::cout << doctor::formatLine(result.check) << std::endl;
-        checks.push_back(std::move(result.check));
-    }
-    std::cout << doctor::summaryLine(checks) << std::endl;
-    const int status = doctor::exitStatus(checks);
+    const auto run = doctor::runProbes(doctor::desktopProbes(hotkey, deployment), checkBound,
+                                       [](const doctor::Check& check) { std::cout << doctor::formatLine(check) << std::endl; });
+    std::cout << doctor::summaryLine(run.checks) << std::endl;
+    const int status = doctor::exitStatus(run.checks);
     // A probe still blocked in a dead daemon cannot be joined: leave without waiting for it.
-    if (abandoned) std::_Exit(status);
+    if (run.abandoned) std::_Exit(status);
     return status;
 }
 

@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 // Each call or request below is bounded by its own timeout; these are the outer guards.
 constexpr auto busCallTimeout = 2000ms;
 constexpr auto httpTimeout = 2s;
-constexpr Duration loopGuard = 4s;
+constexpr Duration loopGuard = 3s;
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -331,9 +331,9 @@ Check probeSchemeHandler() {
 
 std::vector<Probe> desktopProbes(const RecordedHotkey& hotkey, const DeploymentConfig& deployment) {
     return {
-        {"Display", Need::dictation, probeDisplay},
-        {"XInput2 and XTest", Need::dictation, probeExtensions},
-        {"Hotkey", Need::dictation, [hotkey] { return probeHotkey(hotkey); }},
+        {"Display", Need::dictation, probeDisplay, Probe::Display::checks},
+        {"XInput2 and XTest", Need::dictation, probeExtensions, Probe::Display::needs},
+        {"Hotkey", Need::dictation, [hotkey] { return probeHotkey(hotkey); }, Probe::Display::needs},
         {"Accessibility bus", Need::dictation, probeAccessibility},
         {"Capture source", Need::dictation, probeCapture},
         {"Speech model", Need::dictation, probeRecogniser},
@@ -344,7 +344,7 @@ std::vector<Probe> desktopProbes(const RecordedHotkey& hotkey, const DeploymentC
         {"Gateway", Need::optional, [deployment] { return gatewayCheck(deployment); }},
         {"Backend", Need::optional, [deployment] { return backendCheck(deployment); }},
         {"parlune:// handler", Need::optional, probeSchemeHandler},
-        {"Tray host", Need::optional, probeTray},
+        {"Tray host", Need::optional, probeTray, Probe::Display::needs},
     };
 }
 
@@ -371,6 +371,25 @@ BoundedCheck runBounded(const Probe& probe, std::chrono::milliseconds bound) {
     } catch (const std::exception& error) {
         return {failed(probe.name, probe.need, std::string("the check failed: ") + error.what()), false};
     }
+}
+
+ProbeRun runProbes(const std::vector<Probe>& probes, std::chrono::milliseconds bound,
+                   const std::function<void(const Check&)>& onCheck) {
+    ProbeRun run;
+    bool displayFailed = false;
+    for (const auto& probe : probes) {
+        BoundedCheck result;
+        if (displayFailed && probe.display == Probe::Display::needs) {
+            result.check = failed(probe.name, probe.need, noDisplay, seeDisplay);
+        } else {
+            result = runBounded(probe, bound);
+        }
+        if (probe.display == Probe::Display::checks && !result.check.passed) displayFailed = true;
+        run.abandoned = run.abandoned || result.abandoned;
+        onCheck(result.check);
+        run.checks.push_back(std::move(result.check));
+    }
+    return run;
 }
 
 }  // namespace parlune::doctor

@@ -18,6 +18,7 @@ struct Probe {
     std::string name;
     Need need = Need::dictation;
     std::function<Check()> run;
+    enum class Display { none, checks, needs } display = Display::none;  // the display check, or one that needs it
 };
 
 // Every check, in the order they are shown: the display and what dictation needs first, then the
@@ -32,5 +33,15 @@ struct BoundedCheck {
     bool abandoned = false;
 };
 BoundedCheck runBounded(const Probe& probe, std::chrono::milliseconds bound);
+
+// Runs the probes in order, each bounded, handing every check to `onCheck` as it comes. Probes that
+// need the display are not run once the display check failed (an X server that does not answer
+// would keep each of them waiting for the whole bound).
+struct ProbeRun {
+    std::vector<Check> checks;
+    bool abandoned = false;
+};
+ProbeRun runProbes(const std::vector<Probe>& probes, std::chrono::milliseconds bound,
+                   const std::function<void(const Check&)>& onCheck);
 
 }  // namespace parlune::doctor
