@@ -130,6 +130,12 @@ protected:
             << R"({"gatewayBaseURL": "https://gateway.example", "gatewayAPIKey": ")" << gatewayKey
             << R"(", "backendURL": "https://backend.example", "backendPublishableKey": ")" << backendKey
             << R"(", "localModelBaseURL": ")" << localModel->baseURL() << R"("})";
+        // The link handler, registered as scripts/install-desktop-entry does.
+        const auto applications = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "applications";
+        std::filesystem::create_directories(applications);
+        std::ofstream(applications / "parlune.desktop") << "[Desktop Entry]\nType=Application\nName=Parlune\nExec=parlune %u\n";
+        std::ofstream(folder.parent_path() / "mimeapps.list")
+            << "[Default Applications]\nx-scheme-handler/parlune=parlune.desktop\n";
     }
     static void TearDownTestSuite() {
         localModel.reset();
@@ -171,6 +177,7 @@ TEST_F(DoctorOnADesktop, EveryNeededCheckPassesAndNoKeyIsShown) {
     EXPECT_TRUE(lineOf(out, "Local model server").starts_with("✓ ")) << out;
     EXPECT_EQ(lineOf(out, "Gateway"), "✓ Gateway (optional): https://gateway.example, key configured");
     EXPECT_EQ(lineOf(out, "Backend"), "✓ Backend (optional): https://backend.example, publishable key configured");
+    EXPECT_EQ(lineOf(out, "parlune:// handler"), "✓ parlune:// handler (optional): parlune.desktop");
     EXPECT_EQ(out.find(gatewayKey), std::string::npos);
     EXPECT_EQ(out.find(backendKey), std::string::npos);
     EXPECT_EQ(result.standardError.find(gatewayKey), std::string::npos);
