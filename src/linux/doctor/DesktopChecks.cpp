@@ -13,7 +13,11 @@
 #include "linux/spelling/HunspellSpellChecker.h"
 
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -97,6 +101,21 @@ Check probeExtensions() {
     return failed(name, Need::dictation, missing, "use an X server that offers them (Xorg and Xwayland do)");
 }
 
+// Whether the desktop application runs for this user: it holds the lock of its single-instance
+// folder ($XDG_RUNTIME_DIR/parlune, else parlune-UID in the temporary folder) for its lifetime.
+bool applicationRunning() {
+    const std::string runtime = environment("XDG_RUNTIME_DIR");
+    const std::string temporary = environment("TMPDIR");
+    const fs::path folder = !runtime.empty() && runtime.front() == '/'
+                                ? fs::path(runtime) / "parlune"
+                                : fs::path(temporary.empty() ? "/tmp" : temporary) / ("parlune-" + std::to_string(::getuid()));
+    const int fd = ::open((folder / "instance.lock").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);  // releases a shared lock taken just now
+    return held;
+}
+
 Check probeHotkey(const RecordedHotkey& hotkey) {
     const std::string name = "Hotkey";
     StdLoop loop;
@@ -115,6 +134,7 @@ Check probeHotkey(const RecordedHotkey& hotkey) {
     auto tap = events.createEventTap(
         options, [](KeyEventType, const KeyEvent&, void*) { return TapDecision::pass; }, nullptr);
     if (!tap) {
+        if (applicationRunning()) return passed(name, Need::dictation, hotkey.displayName + " is held by the running Parlune");
         return failed(name, Need::dictation, hotkey.displayName + " is grabbed by another program",
                       "quit the program that holds it (or a running Parlune), or choose another: parlune hotkey record");
     }

@@ -10,13 +10,20 @@
 #include "linux/runtime/StdLoop.h"
 #include "linux/speech/PrivateSoundServer.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+// Last: Xlib's macros (None, Bool) clash with names in the headers above.
+#include <X11/Xlib.h>
 
 namespace parlune {
 namespace {
@@ -54,6 +61,20 @@ std::string lineOf(const std::string& output, const std::string& name) {
         }
     }
     return {};
+}
+
+// Waits (bounded) until an XEmbed tray owns the screen's tray selection.
+bool waitForTray(const std::string& displayName) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) return false;
+    const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
+    bool owned = false;
+    for (int attempt = 0; attempt < 100 && !owned; ++attempt) {
+        owned = XGetSelectionOwner(display, selection) != None;
+        if (!owned) std::this_thread::sleep_for(100ms);
+    }
+    XCloseDisplay(display);
+    return owned;
 }
 
 const std::vector<std::string> neededChecks = {"Display",        "XInput2 and XTest", "Hotkey",
@@ -122,6 +143,8 @@ protected:
         session = testing::DesktopSession::shared();
         if (session == nullptr) return;
         sound = std::make_unique<testing::PrivateSoundServer>();
+        tray = session->start({"/usr/bin/trayer", "--SetDockType", "false"});
+        trayReady = waitForTray(session->display().name());
         localModel = std::make_unique<testing::LocalHttpServer>(
             testing::LocalHttpServer::replying(200, R"({"object":"list","data":[]})"));
         const auto folder = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "parlune";
@@ -139,11 +162,13 @@ protected:
     }
     static void TearDownTestSuite() {
         localModel.reset();
+        tray.reset();
         sound.reset();
     }
     void SetUp() override {
         ASSERT_NE(session, nullptr) << "the private desktop did not start";
         ASSERT_TRUE(sound->isServing()) << "the sound server did not start";
+        ASSERT_TRUE(trayReady) << "the tray did not start";
     }
 
     static void setAccessibility(bool on) {
@@ -162,6 +187,8 @@ protected:
     static inline testing::DesktopSession* session = nullptr;
     static inline std::unique_ptr<testing::PrivateSoundServer> sound;
     static inline std::unique_ptr<testing::LocalHttpServer> localModel;
+    static inline std::unique_ptr<testing::DesktopProgram> tray;
+    static inline bool trayReady = false;
 };
 
 TEST_F(DoctorOnADesktop, EveryNeededCheckPassesAndNoKeyIsShown) {
@@ -178,6 +205,7 @@ TEST_F(DoctorOnADesktop, EveryNeededCheckPassesAndNoKeyIsShown) {
     EXPECT_EQ(lineOf(out, "Gateway"), "✓ Gateway (optional): https://gateway.example, key configured");
     EXPECT_EQ(lineOf(out, "Backend"), "✓ Backend (optional): https://backend.example, publishable key configured");
     EXPECT_EQ(lineOf(out, "parlune:// handler"), "✓ parlune:// handler (optional): parlune.desktop");
+    EXPECT_EQ(lineOf(out, "Tray host"), "✓ Tray host (optional): XEmbed system tray");
     EXPECT_EQ(out.find(gatewayKey), std::string::npos);
     EXPECT_EQ(out.find(backendKey), std::string::npos);
     EXPECT_EQ(result.standardError.find(gatewayKey), std::string::npos);
@@ -185,15 +213,23 @@ TEST_F(DoctorOnADesktop, EveryNeededCheckPassesAndNoKeyIsShown) {
     EXPECT_EQ(localModel->received().back().target, "/v1/models");
 }
 
-TEST_F(DoctorOnADesktop, AHotkeyHeldByAnotherProgramAndTheAccessibilityBusOffAreReportedWithWhatToDo) {
+// Another client of the X server grabs the default hotkey, Right Control, while it lives.
+struct HotkeyHolder {
+    HotkeyHolder() {
+        EventTapOptions options;
+        options.eventMask = KeyEventMask::flagsChanged;
+        options.keyCode = 62;
+        options.modifierOnly = true;
+        grab = events.createEventTap(options, [](KeyEventType, const KeyEvent&, void*) { return TapDecision::pass; }, nullptr);
+    }
     StdLoop loop;
-    X11KeyboardEvents holder(X11Connection::open(loop));
-    EventTapOptions options;
-    options.eventMask = KeyEventMask::flagsChanged;
-    options.keyCode = 62;  // Right Control, the default hotkey
-    options.modifierOnly = true;
-    auto grab = holder.createEventTap(options, [](KeyEventType, const KeyEvent&, void*) { return TapDecision::pass; }, nullptr);
-    ASSERT_NE(grab, nullptr);
+    X11KeyboardEvents events{X11Connection::open(loop)};
+    std::unique_ptr<EventTap> grab;
+};
+
+TEST_F(DoctorOnADesktop, AHotkeyHeldByAnotherProgramAndTheAccessibilityBusOffAreReportedWithWhatToDo) {
+    HotkeyHolder holder;
+    ASSERT_NE(holder.grab, nullptr);
     setAccessibility(false);
 
     const auto result = doctor();
@@ -209,6 +245,24 @@ TEST_F(DoctorOnADesktop, AHotkeyHeldByAnotherProgramAndTheAccessibilityBusOffAre
         << out;
     EXPECT_NE(out.find("Not ready for dictation: 2 needed checks failed (Hotkey, Accessibility bus)."), std::string::npos)
         << out;
+}
+
+TEST_F(DoctorOnADesktop, TheHotkeyHeldByTheRunningApplicationCounts) {
+    HotkeyHolder holder;
+    ASSERT_NE(holder.grab, nullptr);
+    // The running application holds the lock of its single-instance folder.
+    const auto folder = std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "parlune";
+    std::filesystem::create_directories(folder);
+    const int lock = ::open((folder / "instance.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+    setAccessibility(true);
+
+    const auto result = doctor();
+    ::close(lock);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(lineOf(result.standardOutput, "Hotkey"), "✓ Hotkey: Right Control is held by the running Parlune");
+    EXPECT_EQ(result.exitCode, 0) << result.standardOutput;
 }
 
 }  // namespace
