@@ -81,6 +81,11 @@ TEST_F(Dictation, SpeechGoesCleanedIntoTheFocusedFieldAndAHandCorrectionIsLearne
     const std::int64_t wordsBefore = totalWords(desktop);
     ASSERT_TRUE(desktop.startField(before)) << "the application never saw the field focused";
     desktop.offerClipboardText("copied before dictating ✂");
+    // The desktop check on this desktop, for the test log: everything dictation needs is here (a
+    // tray host, which it does not need, is not).
+    const auto doctor = desktop.parlune({"doctor"});
+    std::cout << "---- parlune doctor (exit status " << doctor.exitCode << ")\n" << doctor.standardOutput << doctor.standardError << "----\n";
+    EXPECT_EQ(doctor.exitCode, 0);
 
     const Utterance sample = fliteSamples()[0];
     ASSERT_TRUE(desktop.dictate(sample.file)) << "the microphone never opened, or the speech could not be played";
