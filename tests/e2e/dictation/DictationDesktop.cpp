@@ -273,7 +273,7 @@ bool DictationDesktop::startApplication() {
 bool DictationDesktop::startField(const std::string& text) {
     field_ = session_->start({PARLUNE_QT_FIELD, text, std::to_string(text.size())},
                              {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"}});
-    if (!field_ || !session_->waitUntilFocused(*field_, *keys_)) return false;
+    if (!field_ || !waitUntilFocused(*session_, *field_, *keys_)) return false;
     // Ready once the application sees the field focused, with the caret at its end.
     return holdsWithin(
         [&] {

@@ -219,12 +219,4 @@ std::unique_ptr<DesktopProgram> DesktopSession::start(const std::vector<std::str
     return std::make_unique<DesktopProgram>(pid, output[0]);
 }
 
-bool DesktopSession::waitUntilFocused(DesktopProgram& program, Keys& keys) {
-    for (int attempt = 0; attempt < 15; ++attempt) {
-        if (program.waitForLine([](const std::string& line) { return line == "ready"; }, std::chrono::seconds(1))) return true;
-        if (const auto window = keys.windowOf(program.pid())) display_->bringToFront(static_cast<std::uint32_t>(window), std::chrono::seconds(1));
-    }
-    return false;
-}
-
 }  // namespace parlune::testing

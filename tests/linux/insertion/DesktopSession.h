@@ -6,7 +6,6 @@
 
 #include "fakes/Process.h"
 #include "linux/apps/PrivateDisplay.h"
-#include "linux/insertion/Keys.h"
 
 #include <chrono>
 #include <functional>
@@ -51,10 +50,6 @@ public:
     // Starts a program with the session's environment plus `environment`.
     std::unique_ptr<DesktopProgram> start(const std::vector<std::string>& argv,
                                           const std::map<std::string, std::string>& environment = {});
-    // Waits (bounded) until a test program prints "ready" (its field has the keyboard focus). The
-    // window manager may keep the focus where it was: then its window is asked to the front, as a
-    // user clicking it would.
-    bool waitUntilFocused(DesktopProgram& program, Keys& keys);
 
 private:
     DesktopSession() = default;

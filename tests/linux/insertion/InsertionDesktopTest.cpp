@@ -47,7 +47,7 @@ protected:
         std::map<std::string, std::string> environment;
         if (program == PARLUNE_QT_FIELD) environment = {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"}};
         auto started = session->start({program, text, std::to_string(caret)}, environment);
-        EXPECT_TRUE(session->waitUntilFocused(*started, *keys)) << program << " never had the focus";
+        EXPECT_TRUE(waitUntilFocused(*session, *started, *keys)) << program << " never had the focus";
         const std::string name = program.substr(program.rfind('/') + 1);
         EXPECT_TRUE(runUntil(
             [&] {

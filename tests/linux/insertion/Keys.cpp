@@ -1,5 +1,7 @@
 #include "linux/insertion/Keys.h"
 
+#include "linux/insertion/DesktopSession.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -86,6 +88,16 @@ unsigned long Keys::windowOf(int pid) {
         if (!owner.empty() && owner[0] == static_cast<unsigned long>(pid)) return window;
     }
     return 0;
+}
+
+bool waitUntilFocused(DesktopSession& session, DesktopProgram& program, Keys& keys) {
+    for (int attempt = 0; attempt < 15; ++attempt) {
+        if (program.waitForLine([](const std::string& line) { return line == "ready"; }, std::chrono::seconds(1))) return true;
+        if (const auto window = keys.windowOf(program.pid())) {
+            session.display().bringToFront(static_cast<std::uint32_t>(window), std::chrono::seconds(1));
+        }
+    }
+    return false;
 }
 
 }  // namespace parlune::testing

@@ -7,6 +7,9 @@
 
 namespace parlune::testing {
 
+class DesktopProgram;
+class DesktopSession;
+
 class Keys {
 public:
     Keys();  // connects to $DISPLAY
@@ -29,5 +32,10 @@ private:
     unsigned int keycodeOf(const std::string& keysymName);
     void* display_;
 };
+
+// Waits (bounded) until a test program prints "ready" (its field has the keyboard focus). The window
+// manager may keep the focus where it was: then the program's window is asked to the front, as a
+// user clicking it would.
+bool waitUntilFocused(DesktopSession& session, DesktopProgram& program, Keys& keys);
 
 }  // namespace parlune::testing
