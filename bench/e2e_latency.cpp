@@ -82,7 +82,8 @@ std::optional<Clock::time_point> seen(const LineWatcher& watcher, const std::str
 }
 
 // One dictation; adds its figures. False when a step did not come.
-bool measureOne(DictationDesktop& desktop, const std::string& expected, bool mediaPlaying, Figures& figures) {
+// With `trace`, prints the application's lines with their time since the press.
+bool measureOne(DictationDesktop& desktop, const std::string& expected, bool mediaPlaying, Figures& figures, bool trace) {
     const std::size_t logMark = desktop.log().count();
     const auto dictated = desktop.dictate(sample);
     if (!dictated) {
@@ -104,6 +105,15 @@ bool measureOne(DictationDesktop& desktop, const std::string& expected, bool med
     if (!visible || !transcript || !result || !injecting) {
         std::cerr << "the dictation did not arrive in the field: " << desktop.fieldText().value_or("") << "\n";
         return false;
+    }
+    if (trace) {
+        const auto lines = desktop.log().lines();
+        for (std::size_t i = logMark; i < lines.size(); ++i) {
+            std::cerr << "  +" << static_cast<long>(milliseconds(lines[i].at - pressed)) << " ms  " << lines[i].text << "\n";
+        }
+        std::cerr << "  microphone open at +" << static_cast<long>(milliseconds(openedAt - pressed)) << " ms, released at +"
+                  << static_cast<long>(milliseconds(released - pressed)) << " ms, visible at +"
+                  << static_cast<long>(milliseconds(*visible - pressed)) << " ms\n";
     }
     figures.pressToMicrophoneOpen.push_back(milliseconds(openedAt - pressed));
     figures.releaseToTranscript.push_back(milliseconds(*transcript - released));
@@ -173,7 +183,7 @@ int main(int argc, char** argv) {
         const bool withMedia = run % 2 == 0;
         desktop.player()->setStatus(withMedia ? "Playing" : "Paused");
         expected += cleaned;
-        if (!measureOne(desktop, expected, withMedia, withMedia ? playing : quiet)) return 1;
+        if (!measureOne(desktop, expected, withMedia, withMedia ? playing : quiet, run < 2)) return 1;
         rssAfterEach.push_back(residentMegabytes(desktop.applicationPid()));
         std::cerr << "dictation " << run + 1 << " of " << dictations << " done\n";
     }
