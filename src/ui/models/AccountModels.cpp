@@ -5,6 +5,8 @@
 #include "linux/platform/DeploymentConfigFile.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QThread>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QPainter>
@@ -45,8 +47,12 @@ SignUpPageModel::SignUpPageModel(std::shared_ptr<AppState> app, QObject* parent)
 AccountPageModel::AccountPageModel(std::shared_ptr<AppState> app, QQmlEngine* engine, QObject* parent)
     : QObject(parent), app_(std::move(app)), page_(AccountPage::create(app_)),
       accountPageURL_(loadDeploymentConfig().accountPageURL) {
-    if (engine != nullptr && engine->imageProvider(QStringLiteral("parlune")) == nullptr) {
-        engine->addImageProvider(QStringLiteral("parlune"), new ProfileImageProvider(app_));
+    if (engine != nullptr) {
+        if (auto* provider = dynamic_cast<ProfileImageProvider*>(engine->imageProvider(QStringLiteral("parlune")))) {
+            provider->setApp(app_);
+        } else {
+            engine->addImageProvider(QStringLiteral("parlune"), new ProfileImageProvider(app_));
+        }
     }
     const auto changedNow = [this](const auto&) { emit changed(); };
     subscriptions_.push_back(page_->userName().observe(changedNow));
@@ -105,12 +111,30 @@ void AccountPageModel::openAccountWebPage() {
 ProfileImageProvider::ProfileImageProvider(std::weak_ptr<AppState> app)
     : QQuickImageProvider(QQuickImageProvider::Image), app_(std::move(app)) {}
 
+void ProfileImageProvider::setApp(std::weak_ptr<AppState> app) {
+    std::lock_guard lock(mutex_);
+    app_ = std::move(app);
+}
+
 QImage ProfileImageProvider::requestImage(const QString&, QSize* size, const QSize& requestedSize) {
-    QImage source;
-    if (auto app = app_.lock(); app && app->profileImage()->has_value()) {
-        const auto& bytes = app->profileImage()->value();
-        source.loadFromData(bytes.data(), static_cast<int>(bytes.size()));
+    // The picture's bytes are copied on the loop's thread; the provider may run on another.
+    Bytes bytes;
+    std::shared_ptr<AppState> app;
+    {
+        std::lock_guard lock(mutex_);
+        app = app_.lock();
     }
+    if (app) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [&] {
+                if (app->profileImage()->has_value()) bytes = app->profileImage()->value();
+            },
+            QThread::currentThread() == QCoreApplication::instance()->thread() ? Qt::DirectConnection
+                                                                               : Qt::BlockingQueuedConnection);
+    }
+    QImage source;
+    if (!bytes.empty()) source.loadFromData(bytes.data(), static_cast<int>(bytes.size()));
     const int side = requestedSize.isValid() ? std::max(requestedSize.width(), requestedSize.height()) : 144;
     QImage circle(side, side, QImage::Format_ARGB32_Premultiplied);
     circle.fill(Qt::transparent);

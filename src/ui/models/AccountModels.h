@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -99,8 +100,11 @@ class ProfileImageProvider final : public QQuickImageProvider {
 public:
     explicit ProfileImageProvider(std::weak_ptr<AppState> app);
     QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
+    // The state whose picture is shown (the latest account page's; one in the application).
+    void setApp(std::weak_ptr<AppState> app);
 
 private:
+    std::mutex mutex_;  // images may be requested from the renderer's thread
     std::weak_ptr<AppState> app_;
 };
 

@@ -181,8 +181,8 @@ TEST(Pages, ClickThroughTheOnboardingEndsOnTheHomePage) {
     auto* w = window.get();
     step("sign-in page");
     shot(w, "onboarding-0-sign-in");
-    ASSERT_TRUE(click(w, "signUpContinue"));
-    EXPECT_EQ(f.app->onboardingStep().get(), 1);
+    // Signing in through the browser is driven in the account tests; here the step is taken as done.
+    f.app->setOnboardingStep(1);
 
     step("Work page");
     ASSERT_TRUE(waitUntil([&] { return textOf(w, "categoryName") == "Work"; }));
