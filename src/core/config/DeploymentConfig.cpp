@@ -23,9 +23,6 @@
 #ifndef PARLUNE_BACKEND_PUBLISHABLE_KEY
 #define PARLUNE_BACKEND_PUBLISHABLE_KEY ""
 #endif
-#ifndef PARLUNE_ACCOUNT_PAGE_URL
-#define PARLUNE_ACCOUNT_PAGE_URL ""
-#endif
 #ifndef PARLUNE_UPDATE_FEED_URL
 #define PARLUNE_UPDATE_FEED_URL ""
 #endif
@@ -43,7 +40,6 @@ constexpr std::pair<const char*, Member> members[] = {
     {"backendURL", &DeploymentConfig::backendURL},
     {"backendPublishableKey", &DeploymentConfig::backendPublishableKey},
     {"updateFeedURL", &DeploymentConfig::updateFeedURL},
-    {"accountPageURL", &DeploymentConfig::accountPageURL},
 };
 
 std::string endpoint(std::string_view base) {
@@ -56,7 +52,7 @@ std::string endpoint(std::string_view base) {
 DeploymentConfig DeploymentConfig::compiledDefaults() {
     return DeploymentConfig{PARLUNE_GATEWAY_BASE_URL, PARLUNE_GATEWAY_API_KEY, PARLUNE_LOCAL_MODEL_BASE_URL,
                             PARLUNE_LOCAL_MODEL_NAME, PARLUNE_BACKEND_URL,     PARLUNE_BACKEND_PUBLISHABLE_KEY,
-                            PARLUNE_UPDATE_FEED_URL,  PARLUNE_ACCOUNT_PAGE_URL};
+                            PARLUNE_UPDATE_FEED_URL};
 }
 
 DeploymentConfig::Parsed DeploymentConfig::parse(std::string_view json, const DeploymentConfig& defaults) {

@@ -18,7 +18,6 @@ struct DeploymentConfig {
     std::string backendURL;             // the hosted backend
     std::string backendPublishableKey;  // its public (publishable) key
     std::string updateFeedURL;          // the self-update feed
-    std::string accountPageURL;         // the web page where users manage (and delete) their account
 
     static constexpr std::string_view chatCompletionsPath = "/v1/chat/completions";
 

@@ -2,7 +2,6 @@
 
 #include "core/account/UserProfile.h"
 #include "linux/account/AccountServices.h"
-#include "linux/platform/DeploymentConfigFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -12,6 +11,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QQmlEngine>
+
+#ifndef PARLUNE_ACCOUNT_PAGE_URL
+#define PARLUNE_ACCOUNT_PAGE_URL ""
+#endif
 
 namespace parlune {
 
@@ -46,7 +49,7 @@ SignUpPageModel::SignUpPageModel(std::shared_ptr<AppState> app, QObject* parent)
 
 AccountPageModel::AccountPageModel(std::shared_ptr<AppState> app, QQmlEngine* engine, QObject* parent)
     : QObject(parent), app_(std::move(app)), page_(AccountPage::create(app_)),
-      accountPageURL_(loadDeploymentConfig().accountPageURL) {
+      accountPageURL_(PARLUNE_ACCOUNT_PAGE_URL) {
     if (engine != nullptr) {
         if (auto* provider = dynamic_cast<ProfileImageProvider*>(engine->imageProvider(QStringLiteral("parlune")))) {
             provider->setApp(app_);
