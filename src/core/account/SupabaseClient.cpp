@@ -3,8 +3,6 @@
 #include "core/account/AuthURL.h"
 #include "core/log/Log.h"
 
-#include <cstdio>
-#include <cstdlib>
 
 namespace parlune {
 namespace {
@@ -44,6 +42,7 @@ std::string describe(const HttpResult& result, std::initializer_list<const char*
 bool succeeded(const HttpResult& result) { return !result.error && result.status >= 200 && result.status < 300; }
 
 constexpr const char* noSession = "Auth session missing!";
+constexpr const char* invalidURL = "Invalid Supabase URL";
 
 }  // namespace
 
@@ -109,16 +108,13 @@ bool SupabaseClient::isValidBaseURL(const std::string& url) {
     return true;
 }
 
-const std::string& SupabaseClient::base() {
+bool SupabaseClient::baseIsUsable() {
     if (!checked_) {
-        if (!isValidBaseURL(baseURL_)) {
-            // A build with a broken deployment address: stop as a failed assertion would.
-            std::fputs("Fatal error: Invalid Supabase URL\n", stderr);
-            std::abort();
-        }
         checked_ = true;
+        valid_ = isValidBaseURL(baseURL_);
+        if (!valid_) log::line(invalidURL);
     }
-    return baseURL_;
+    return valid_;
 }
 
 HttpRequest SupabaseClient::request(std::string method, const std::string& path, const std::string& bearer) const {
@@ -132,7 +128,7 @@ HttpRequest SupabaseClient::request(std::string method, const std::string& path,
 
 std::string SupabaseClient::authorizeURL(const std::string& provider, const std::string& redirectTo,
                                          const std::string& challenge) {
-    return base() + "/auth/v1/authorize?provider=" + auth::percentEncode(provider) +
+    return baseURL_ + "/auth/v1/authorize?provider=" + auth::percentEncode(provider) +
            "&redirect_to=" + auth::percentEncode(redirectTo) + "&code_challenge=" + auth::percentEncode(challenge) +
            "&code_challenge_method=s256";
 }
@@ -150,7 +146,7 @@ std::optional<BackendSession> SupabaseClient::storedSession() {
 }
 
 Task<BackendResult<Done>> SupabaseClient::signInWithOAuth(std::string provider, std::string redirectTo) {
-    base();
+    if (!baseIsUsable()) co_return BackendResult<Done>::failure(invalidURL);
     const auto verifier = auth::base64Url(services_.crypto->randomBytes(verifierBytes));
     const auto challenge = auth::base64Url(services_.crypto->sha256(verifier));
     if (!services_.storage->write(codeVerifierKey, verifier)) {
@@ -163,7 +159,7 @@ Task<BackendResult<Done>> SupabaseClient::signInWithOAuth(std::string provider, 
 }
 
 Task<BackendResult<BackendSession>> SupabaseClient::sessionFromURL(std::string url) {
-    base();
+    if (!baseIsUsable()) co_return BackendResult<BackendSession>::failure(invalidURL);
     auto parameters = auth::callbackParameters(url);
     if (parameters.contains("error") || parameters.contains("error_description")) {
         std::string description = parameters["error_description"];
@@ -199,7 +195,7 @@ Task<BackendResult<BackendSession>> SupabaseClient::exchange(std::string grantTy
 }
 
 Task<BackendResult<BackendSession>> SupabaseClient::session() {
-    base();
+    if (!baseIsUsable()) co_return BackendResult<BackendSession>::failure(invalidURL);
     auto current = storedSession();
     if (!current) co_return BackendResult<BackendSession>::failure(noSession);
     if (current->expiresAt - services_.unixTime() > refreshMarginSeconds) {
@@ -243,7 +239,7 @@ Task<BackendResult<BackendUser>> SupabaseClient::user() {
 
 Task<BackendResult<std::string>> SupabaseClient::upload(std::string bucket, std::string path, std::string bytes,
                                                         UploadOptions options) {
-    base();
+    if (!baseIsUsable()) co_return BackendResult<std::string>::failure(invalidURL);
     // Signed out, the request goes with the publishable key and the bucket's rules decide.
     std::string bearer = publishableKey_;
     if (services_.storage->read(sessionKey)) {
@@ -270,7 +266,7 @@ Task<BackendResult<std::string>> SupabaseClient::upload(std::string bucket, std:
 }
 
 Task<BackendResult<Done>> SupabaseClient::signOut() {
-    base();
+    if (!baseIsUsable()) co_return BackendResult<Done>::failure(invalidURL);
     auto current = storedSession();
     services_.storage->remove(codeVerifierKey);
     if (!current) co_return BackendResult<Done>::success(Done{});

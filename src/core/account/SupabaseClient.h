@@ -70,8 +70,8 @@ struct BackendServices {
 // (PKCE) authorization in the user's browser; the session lives in the storage, where every
 // client over the same storage finds it. Tokens are never logged.
 //
-// The base address is checked at the first call: one that cannot be parsed ends the process with
-// "Invalid Supabase URL".
+// The base address is checked at the first call: one that cannot be parsed is logged once as
+// "Invalid Supabase URL", and every call then fails with that description.
 class SupabaseClient {
 public:
     static constexpr const char* sessionKey = "session";
@@ -105,7 +105,7 @@ public:
     static bool isValidBaseURL(const std::string& url);
 
 private:
-    const std::string& base();
+    bool baseIsUsable();
     HttpRequest request(std::string method, const std::string& path, const std::string& bearer) const;
     Task<BackendResult<BackendSession>> exchange(std::string grantType, nlohmann::json body);
     Task<BackendResult<BackendSession>> refresh(BackendSession current);
@@ -114,6 +114,7 @@ private:
     std::string publishableKey_;
     BackendServices services_;
     bool checked_ = false;
+    bool valid_ = false;
     std::optional<Completion<BackendResult<BackendSession>>> refreshing_;
 };
 

@@ -51,6 +51,21 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+// The HTTP client, started at the first request: programs that never reach the backend start no
+// transfer thread (which would also take signals meant for their main thread).
+class LazyHttpClient final : public HttpClient {
+public:
+    explicit LazyHttpClient(EventLoop& loop) : loop_(loop) {}
+    Task<HttpResult> send(HttpRequest request) override {
+        if (!client_) client_ = std::make_unique<CurlHttpClient>(loop_);
+        return client_->send(std::move(request));
+    }
+
+private:
+    EventLoop& loop_;
+    std::unique_ptr<CurlHttpClient> client_;
+};
+
 }  // namespace
 
 fs::path FileSessionStorage::defaultFolder() { return xdg::dataHome() / "parlune"; }
@@ -141,7 +156,7 @@ Task<std::optional<std::string>> XdgBrowserOpener::open(std::string url) {
 BackendServices makeBackendServices(EventLoop& loop) {
     BackendServices services;
     services.loop = &loop;
-    services.http = std::make_shared<CurlHttpClient>(loop);
+    services.http = std::make_shared<LazyHttpClient>(loop);
     services.storage = std::make_shared<FileSessionStorage>(FileSessionStorage::defaultFolder());
     services.browser = std::make_shared<XdgBrowserOpener>();
     services.crypto = std::make_shared<OpenSslPkceCrypto>();

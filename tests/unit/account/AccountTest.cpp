@@ -350,14 +350,22 @@ TEST(SupabaseClient, SignOutRemovesTheSessionEvenWhenTheBackendNoLongerKnowsIt) 
     }
 }
 
-TEST(SupabaseClientDeathTest, AnUnparsableAddressIsFatalAtTheFirstCallOnly) {
-    VirtualLoop loop;
-    Backend backend{loop};
-    auto client = backend.client("not a url");  // constructing is fine
+TEST(SupabaseClient, AnUnparsableAddressIsReportedAtTheFirstCallAndEveryCallFails) {
     EXPECT_FALSE(SupabaseClient::isValidBaseURL("not a url"));
     EXPECT_FALSE(SupabaseClient::isValidBaseURL("https://"));
+    EXPECT_FALSE(SupabaseClient::isValidBaseURL(""));
     EXPECT_TRUE(SupabaseClient::isValidBaseURL("https://abcdefghijklmnopqrst.supabase.co"));
-    EXPECT_DEATH(client->authorizeURL("apple", "x", "y"), "Invalid Supabase URL");
+    VirtualLoop loop;
+    CapturedLog log;
+    Backend backend{loop};
+    auto client = backend.client("");  // constructing is fine
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(run(loop, client->sessionFromURL("parlune://auth/callback?code=c")).error, "Invalid Supabase URL");
+    EXPECT_EQ(run(loop, client->signInWithOAuth("apple", "parlune://auth/callback")).error, "Invalid Supabase URL");
+    EXPECT_EQ(run(loop, client->upload("avatars", "a/avatar.jpg", "b", {})).error, "Invalid Supabase URL");
+    EXPECT_THAT(log.lines(), ElementsAre("Invalid Supabase URL"));
+    EXPECT_TRUE(backend.browser->opened.empty());
+    EXPECT_TRUE(backend.http->exchanges.empty());
 }
 
 // ---- The pages and the profile picture ---------------------------------------------------------
