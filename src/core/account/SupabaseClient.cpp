@@ -228,7 +228,7 @@ Task<BackendResult<BackendSession>> SupabaseClient::refresh(BackendSession curre
 
 Task<BackendResult<BackendUser>> SupabaseClient::user() {
     auto current = co_await session();
-    if (!current) co_return BackendResult<BackendUser>::failure(current.error);
+    if (!current) co_return BackendResult<BackendUser>::failure(current.error, current.status);
     const auto reply = co_await services_.http->send(request("GET", "/auth/v1/user", current.value->accessToken));
     if (!succeeded(reply)) co_return BackendResult<BackendUser>::failure(authErrorDescription(reply), reply.status);
     auto parsed = parseJson(reply.body);

@@ -187,37 +187,45 @@ TEST(AccountBackend, UploadsReplaceTheObjectAndTwoAtOnceEndWithTheOneThatFinishe
 }
 
 TEST(AccountBackend, StorageAndAuthErrorBodiesBecomeTheDescription) {
-    Stack s;
-    auto client = s.client();
-    // Signed out: the upload goes with the publishable key and the bucket's rule refuses it.
-    auto refused = s.await(client->upload("avatars", "U/avatar.jpg", "x", {}));
-    EXPECT_EQ(refused.error, "new row violates row-level security policy");
-    EXPECT_EQ(refused.status, 403);
-    auto noBucket = s.await(client->upload("pictures", "U/avatar.jpg", "x", {}));
-    EXPECT_EQ(noBucket.error, "Bucket not found");
-    EXPECT_EQ(noBucket.status, 404);
-
-    // A session the backend no longer accepts: the user request fails with its body.
-    ASSERT_TRUE(s.storage->write(SupabaseClient::sessionKey,
-                                 R"({"access_token":"forged","token_type":"bearer","expires_in":3600,"expires_at":99999999999,)"
-                                 R"("refresh_token":"r","user":{"id":"u"}})"));
-    auto forged = s.await(client->user());
-    EXPECT_EQ(forged.error, "invalid JWT: unable to parse or verify signature, token is malformed");
-    EXPECT_EQ(forged.status, 403);
-
-    // A wrong key: 401 with the gateway's body.
-    auto wrongKey = std::make_shared<SupabaseClient>(s.backend.baseURL(), "pk_wrong", s.services);
-    auto unauthorized = s.await(wrongKey->upload("avatars", "U/avatar.jpg", "x", {}));
-    EXPECT_EQ(unauthorized.error, "No API key found in request");
-    EXPECT_EQ(unauthorized.status, 401);
-
-    // An expiring session whose refresh token the backend does not know: 400, signed out.
-    ASSERT_TRUE(s.storage->write(SupabaseClient::sessionKey,
-                                 R"({"access_token":"a","token_type":"bearer","expires_in":3600,"expires_at":1,)"
-                                 R"("refresh_token":"unknown","user":{"id":"u"}})"));
-    auto stale = s.await(client->session());
-    EXPECT_EQ(stale.error, "The session could not be refreshed: Invalid Refresh Token: Refresh Token Not Found");
-    EXPECT_FALSE(s.storage->read(SupabaseClient::sessionKey));
+    struct Case {
+        const char* what;
+        const char* storedSession;  // none: signed out
+        const char* key;
+        const char* bucket;
+        bool upload;  // else: the current user
+        const char* description;
+        int status;
+    };
+    const Case cases[] = {
+        {"signed out, the bucket's rule refuses", nullptr, "pk_stand_in", "avatars", true,
+         "new row violates row-level security policy", 403},
+        {"no such bucket", nullptr, "pk_stand_in", "pictures", true, "Bucket not found", 404},
+        {"a wrong key", nullptr, "pk_wrong", "avatars", true, "No API key found in request", 401},
+        {"a token the backend does not accept", R"({"access_token":"forged","expires_at":99999999999,"refresh_token":"r","user":{"id":"u"}})",
+         "pk_stand_in", "", false, "invalid JWT: unable to parse or verify signature, token is malformed", 403},
+        {"an expiring session with an unknown refresh token", R"({"access_token":"a","expires_at":1,"refresh_token":"unknown","user":{"id":"u"}})",
+         "pk_stand_in", "", false, "The session could not be refreshed: Invalid Refresh Token: Refresh Token Not Found", 400},
+    };
+    for (const auto& c : cases) {
+        Stack s;
+        if (c.storedSession) {
+            ASSERT_TRUE(s.storage->write(SupabaseClient::sessionKey, c.storedSession));
+        }
+        auto client = std::make_shared<SupabaseClient>(s.backend.baseURL(), c.key, s.services);
+        std::string error;
+        int status = 0;
+        if (c.upload) {
+            auto result = s.await(client->upload(c.bucket, "U/avatar.jpg", "x", {}));
+            error = result.error;
+            status = result.status;
+        } else {
+            auto result = s.await(client->user());
+            error = result.error;
+            status = result.status;
+        }
+        EXPECT_EQ(error, c.description) << c.what;
+        EXPECT_EQ(status, c.status) << c.what;
+    }
 }
 
 TEST(AccountBackend, TheSignUpPageCompletesWhenTheBrowserDeliversTheCallback) {

@@ -78,16 +78,6 @@ std::unique_ptr<QQuickWindow> viewWindow(const QString& view, QObject* model, QO
     return std::unique_ptr<QQuickWindow>(window);
 }
 
-QQuickItem* shown(QQuickItem* item, const QString& name) {
-    if (!item->isVisible() || item->opacity() <= 0) return nullptr;
-    if (item->objectName() == name) return item;
-    for (auto* child : item->childItems()) {
-        if (auto* found = shown(child, name)) return found;
-    }
-    return nullptr;
-}
-QQuickItem* shown(QQuickWindow* window, const char* name) { return shown(window->contentItem(), QString::fromLatin1(name)); }
-
 AccountPageModel* accountPage(QQuickWindow* window) {
     auto* view = findItem(window, "view");
     return view ? qobject_cast<AccountPageModel*>(view->property("page").value<QObject*>()) : nullptr;
@@ -147,10 +137,10 @@ TEST(AccountViews, SignedOutTheAccountPageShowsNoNameAndThePersonSymbol) {
     PagesFixture f;
     auto window = viewWindow("AccountView", f.model.get());
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return shown(window.get(), "userName") != nullptr; }));
-    EXPECT_EQ(shown(window.get(), "userName")->property("text").toString(), "No name");
-    EXPECT_EQ(shown(window.get(), "userEmail"), nullptr);
-    EXPECT_NE(shown(window.get(), "avatarPerson"), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(window.get(), "userName") != nullptr; }));
+    EXPECT_EQ(visibleItem(window.get(), "userName")->property("text").toString(), "No name");
+    EXPECT_EQ(visibleItem(window.get(), "userEmail"), nullptr);
+    EXPECT_NE(visibleItem(window.get(), "avatarPerson"), nullptr);
     EXPECT_THAT(f.harness.log.lines(), ::testing::ElementsAre("Failed to load user data: Auth session missing!"));
     saveScreenshot(grab(window.get()), "account-signed-out");
 }
@@ -161,26 +151,26 @@ TEST(AccountViews, LoadingThenSignedInWithInitialsThenWithAPicture) {
     auto window = viewWindow("AccountView", f.model.get());
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(waitUntil([&] { return f.http->exchanges.size() == 1; }));
-    EXPECT_NE(shown(window.get(), "nameLoading"), nullptr);
-    EXPECT_EQ(shown(window.get(), "userName"), nullptr);
+    EXPECT_NE(visibleItem(window.get(), "nameLoading"), nullptr);
+    EXPECT_EQ(visibleItem(window.get(), "userName"), nullptr);
     saveScreenshot(grab(window.get()), "account-loading");
 
     // The user request is answered: initials in the placeholder.
     f.http->exchanges.clear();
     f.answer();
     auto second = viewWindow("AccountView", f.model.get());
-    ASSERT_TRUE(waitUntil([&] { return shown(second.get(), "userName") != nullptr; }));
-    EXPECT_EQ(shown(second.get(), "userName")->property("text").toString(), "Ada Lovelace");
-    EXPECT_EQ(shown(second.get(), "userEmail")->property("text").toString(), "ada@example.com");
-    EXPECT_EQ(shown(second.get(), "avatarInitials")->property("text").toString(), "AL");
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(second.get(), "userName") != nullptr; }));
+    EXPECT_EQ(visibleItem(second.get(), "userName")->property("text").toString(), "Ada Lovelace");
+    EXPECT_EQ(visibleItem(second.get(), "userEmail")->property("text").toString(), "ada@example.com");
+    EXPECT_EQ(visibleItem(second.get(), "avatarInitials")->property("text").toString(), "AL");
     saveScreenshot(grab(second.get()), "account-signed-in-initials");
 
     // A picked portrait: shown at once, in the circle.
     auto* page = accountPage(second.get());
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(page->useProfileImageFile(QString::fromStdString(portraitFile(f.folder))));
-    ASSERT_TRUE(waitUntil([&] { return shown(second.get(), "avatarPicture") != nullptr && !page->isUploading(); }));
-    auto* picture = shown(second.get(), "avatarPicture");
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(second.get(), "avatarPicture") != nullptr && !page->isUploading(); }));
+    auto* picture = visibleItem(second.get(), "avatarPicture");
     ASSERT_TRUE(waitUntil([&] { return picture->property("status").toInt() == 1; }));  // Image.Ready
     const QImage image = grab(second.get());
     saveScreenshot(image, "account-signed-in-picture");
@@ -195,12 +185,12 @@ TEST(AccountViews, WhileUploadingTheAvatarShowsTheSpinner) {
     f.signIn();
     f.answer(std::nullopt);  // the upload is never answered
     auto window = viewWindow("AccountView", f.model.get());
-    ASSERT_TRUE(waitUntil([&] { return shown(window.get(), "userName") != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(window.get(), "userName") != nullptr; }));
     auto* page = accountPage(window.get());
     ASSERT_TRUE(page->useProfileImageFile(QString::fromStdString(portraitFile(f.folder))));
     ASSERT_TRUE(waitUntil([&] { return f.http->exchanges.size() == 2; }));
-    EXPECT_NE(shown(window.get(), "avatarUploading"), nullptr);
-    EXPECT_EQ(shown(window.get(), "avatarHover"), nullptr);
+    EXPECT_NE(visibleItem(window.get(), "avatarUploading"), nullptr);
+    EXPECT_EQ(visibleItem(window.get(), "avatarHover"), nullptr);
     saveScreenshot(grab(window.get()), "account-uploading");
 }
 
@@ -244,11 +234,11 @@ TEST(AccountViews, TheSignUpPageWaitsWhileTheBrowserIsOpen) {
     PagesFixture f;
     auto window = viewWindow("SignUpView", f.model.get());
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return shown(window.get(), "signUpContinue") != nullptr; }));
-    EXPECT_EQ(shown(window.get(), "signUpPromise")->property("text").toString(), "AI transcription that writes\nlike you write.");
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(window.get(), "signUpContinue") != nullptr; }));
+    EXPECT_EQ(visibleItem(window.get(), "signUpPromise")->property("text").toString(), "AI transcription that writes\nlike you write.");
     saveScreenshot(grab(window.get()), "sign-up-idle");
     QMetaObject::invokeMethod(findItem(window.get(), "view")->property("page").value<QObject*>(), "signInWithApple");
-    ASSERT_TRUE(waitUntil([&] { return shown(window.get(), "continueTitle")->property("text").toString() == "Loading..."; }));
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(window.get(), "continueTitle")->property("text").toString() == "Loading..."; }));
     saveScreenshot(grab(window.get()), "sign-up-waiting");
 }
 
@@ -288,19 +278,19 @@ TEST(AccountFlow, SignInThenAccountPageThenPictureUploadAgainstTheStandIn) {
     std::unique_ptr<QQuickWindow> onboarding(qobject_cast<QQuickWindow*>(component.createWithInitialProperties(
         {{"root", QVariant::fromValue<QObject*>(&model)}, {"theShell", QVariant::fromValue<QObject*>(&shell)}})));
     ASSERT_NE(onboarding, nullptr) << component.errorString().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return shown(onboarding.get(), "signUpContinue") != nullptr; }));
-    auto* continueButton = shown(onboarding.get(), "signUpContinue");
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(onboarding.get(), "signUpContinue") != nullptr; }));
+    auto* continueButton = visibleItem(onboarding.get(), "signUpContinue");
     QMetaObject::invokeMethod(continueButton, "action");
     ASSERT_TRUE(waitUntil([&] { return app->onboardingStep().get() == 1; }, 20s));
     onboarding.reset();
 
     auto account = viewWindow("AccountView", &model);
-    ASSERT_TRUE(waitUntil([&] { return shown(account.get(), "userEmail") != nullptr; }, 20s));
-    EXPECT_EQ(shown(account.get(), "userName")->property("text").toString(), "Ada Lovelace");
+    ASSERT_TRUE(waitUntil([&] { return visibleItem(account.get(), "userEmail") != nullptr; }, 20s));
+    EXPECT_EQ(visibleItem(account.get(), "userName")->property("text").toString(), "Ada Lovelace");
     ASSERT_TRUE(accountPage(account.get())->useProfileImageFile(QString::fromStdString(portraitFile(folder))));
     const std::string uploaded = "✅ Profile image uploaded to Supabase Storage";
     ASSERT_TRUE(waitUntil([&] { auto l = harness.log.lines(); return std::find(l.begin(), l.end(), uploaded) != l.end(); }, 20s));
-    auto* picture = shown(account.get(), "avatarPicture");
+    auto* picture = visibleItem(account.get(), "avatarPicture");
     ASSERT_NE(picture, nullptr);
     ASSERT_TRUE(waitUntil([&] { return picture->property("status").toInt() == 1; }));
     const auto screenshot = saveScreenshot(grab(account.get()), "account-flow-signed-in-picture");
