@@ -18,24 +18,24 @@ SupabaseManager::Installation SupabaseManager::install(Factory factory) {
     factory_ = std::move(factory);
     client_.reset();
     Installation installation;
-    installation.active_ = true;
+    installation.generation_ = ++generation_;
     return installation;
 }
 
 SupabaseManager::Installation::~Installation() {
-    if (!active_) return;
     auto& manager = SupabaseManager::shared();
+    if (generation_ == 0 || generation_ != manager.generation_) return;
     manager.client_.reset();
     manager.factory_ = nullptr;
 }
 
 SupabaseManager::Installation::Installation(Installation&& other) noexcept
-    : active_(std::exchange(other.active_, false)) {}
+    : generation_(std::exchange(other.generation_, 0)) {}
 
 SupabaseManager::Installation& SupabaseManager::Installation::operator=(Installation&& other) noexcept {
     if (this != &other) {
         Installation old(std::move(*this));
-        active_ = std::exchange(other.active_, false);
+        generation_ = std::exchange(other.generation_, 0);
     }
     return *this;
 }

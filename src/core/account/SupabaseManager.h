@@ -2,6 +2,7 @@
 
 #include "core/account/SupabaseClient.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -31,13 +32,14 @@ public:
 
     private:
         friend class SupabaseManager;
-        bool active_ = false;
+        std::uint64_t generation_ = 0;  // 0: none; a later install() makes this one stale
     };
     [[nodiscard]] Installation install(Factory factory);
 
 private:
     SupabaseManager() = default;
     Factory factory_;
+    std::uint64_t generation_ = 0;
     std::shared_ptr<SupabaseClient> client_;
 };
 

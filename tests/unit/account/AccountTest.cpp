@@ -502,3 +502,26 @@ TEST(AccountPage, APickWhileSignedOutChangesThePictureAndTheUploadFailsWithTheLo
     EXPECT_TRUE(a.backend.http->exchanges.empty());
     EXPECT_THAT(a.h.log.lines(), ElementsAre("⚠️ Failed to upload profile image: Auth session missing!"));
 }
+
+TEST(SupabaseManager, TheClientIsMadeAtFirstUseAndDroppedWithItsInstallation) {
+    VirtualLoop loop;
+    Backend backend{loop};
+    int made = 0;
+    EXPECT_EQ(SupabaseManager::shared().client(), nullptr);
+    {
+        auto first = SupabaseManager::shared().install([&] {
+            ++made;
+            return backend.client();
+        });
+        EXPECT_EQ(made, 0);
+        auto client = SupabaseManager::shared().client();
+        EXPECT_EQ(SupabaseManager::shared().client(), client);
+        EXPECT_EQ(made, 1);
+        // A later installation replaces it; the earlier guard then leaves it alone.
+        auto second = SupabaseManager::shared().install([&] { return backend.client(); });
+        first = SupabaseManager::Installation();
+        EXPECT_NE(SupabaseManager::shared().client(), nullptr);
+        EXPECT_NE(SupabaseManager::shared().client(), client);
+    }
+    EXPECT_EQ(SupabaseManager::shared().client(), nullptr);
+}
