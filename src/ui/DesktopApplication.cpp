@@ -1,6 +1,8 @@
 #include "ui/DesktopApplication.h"
 
 #include "core/log/Log.h"
+#include "linux/account/AccountServices.h"
+#include "linux/platform/DeploymentConfigFile.h"
 #include "ui/DesktopMain.h"
 #include "ui/update/FeedAddress.h"
 
@@ -35,6 +37,8 @@ void DesktopApplication::loadFonts() {
 DesktopApplication::DesktopApplication(std::unique_ptr<SingleInstance> instance)
     : platform_(makeDesktopPlatform(loop_, engine_)), instance_(std::move(instance)) {
     engine_.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    backend_ = SupabaseManager::shared().install(
+        [this] { return makeSupabaseClient(loadDeploymentConfig(), makeBackendServices(loop_)); });
     appState_ = AppState::create(platform_.bundle);
     model_ = std::make_unique<AppStateModel>(appState_, platform_.keyboardEvents);
     updater_ = std::make_unique<UpdaterController>(loop_, *platform_.bundle.store, updateFeedAddress(),

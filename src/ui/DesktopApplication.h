@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/account/SupabaseManager.h"
 #include "core/session/AppState.h"
 #include "ui/DesktopPlatform.h"
 #include "ui/models/AppStateModel.h"
@@ -47,6 +48,7 @@ private:
     QtEventLoop loop_;
     QQmlEngine engine_;
     DesktopPlatform platform_;
+    SupabaseManager::Installation backend_;
     std::shared_ptr<AppState> appState_;
     std::unique_ptr<AppStateModel> model_;
     ShellController shell_;

@@ -89,6 +89,18 @@ T* findItem(QQuickWindow* window, const char* name) {
     return window->contentItem()->findChild<T*>(QString::fromLatin1(name));
 }
 
+// The first item of that name, searched through the visual tree, that shows.
+inline QQuickItem* visibleIn(QQuickItem* item, const QString& name) {
+    if (!item->isVisible() || item->opacity() <= 0) return nullptr;
+    if (item->objectName() == name) return item;
+    for (auto* child : item->childItems()) {
+        if (auto* found = visibleIn(child, name)) return found;
+    }
+    return nullptr;
+}
+
+inline QQuickItem* visibleItem(QQuickWindow* window, const QString& name) { return visibleIn(window->contentItem(), name); }
+
 // The item's rectangle in window coordinates.
 inline QRectF sceneRect(QQuickItem* item) { return item->mapRectToScene(QRectF(0, 0, item->width(), item->height())); }
 

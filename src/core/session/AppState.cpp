@@ -135,6 +135,57 @@ void AppState::loadProfileImage() {
     if (!file.bad() && !bytes.empty()) profileImage_.set(std::move(bytes));
 }
 
+void AppState::saveProfileImage(Bytes jpeg) {
+    if (jpeg.empty()) return;
+    profileImage_.set(jpeg);
+    if (platform_.applicationSupportFolder.empty()) return;
+    const auto path = profileImageFilePath();
+    std::error_code error;
+    std::filesystem::create_directories(path.parent_path(), error);
+    // Written beside the file and renamed over it, so a failed write leaves the old picture.
+    auto temporary = path;
+    temporary += ".partial";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
+        if (!file.good()) {
+            file.close();
+            std::filesystem::remove(temporary, error);
+            return;
+        }
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) std::filesystem::remove(temporary, error);
+}
+
+std::string AppState::avatarPath(const std::string& userId) { return toUpper(userId) + "/avatar.jpg"; }
+
+Task<void> AppState::uploadProfileImage(Bytes jpeg) {
+    saveProfileImage(jpeg);
+    if (jpeg.empty()) co_return;
+    const auto client = platform_.supabaseClient;
+    if (!client) {
+        log::line("⚠️ Failed to upload profile image: no backend is configured");
+        co_return;
+    }
+    const auto session = co_await client->session();
+    if (!session) {
+        log::line("⚠️ Failed to upload profile image: " + session.error);
+        co_return;
+    }
+    UploadOptions options;
+    options.cacheControl = "3600";
+    options.contentType = "image/jpeg";
+    options.upsert = true;
+    const auto uploaded = co_await client->upload("avatars", avatarPath(session.value->user.id),
+                                                  std::string(jpeg.begin(), jpeg.end()), options);
+    if (uploaded) {
+        log::line("✅ Profile image uploaded to Supabase Storage");
+    } else {
+        log::line("⚠️ Failed to upload profile image: " + uploaded.error);
+    }
+}
+
 void AppState::setupBindings() {
     cancellables_.push_back(bindAsync(loop_, platform_.dictationManager->isRecording(),
                                       weakly(shared_from_this(), [](AppState& self, bool recording) {

@@ -82,6 +82,15 @@ public:
     // Words of a cleaned text: pieces between U+0020 spaces, empty pieces dropped.
     static std::int64_t countWords(const std::string& text);
 
+    // The profile picture: `jpeg` (a 256 x 256 JPEG made by the account page) becomes the shown
+    // picture and is written to the picture file; failures to write are silent.
+    void saveProfileImage(Bytes jpeg);
+    // Saves the picture, then stores it in the backend as avatars/<USER-ID>/avatar.jpg.
+    Task<void> uploadProfileImage(Bytes jpeg);
+    const std::shared_ptr<SupabaseClient>& supabaseClient() const { return platform_.supabaseClient; }
+    // The user identifier as an object path takes it: upper-case hexadecimal with hyphens.
+    static std::string avatarPath(const std::string& userId);
+
     // The pending stop (none when no stop is pending or it has finished).
     const TaskHandle& stopTask() const { return stopTask_; }
     const PlatformBundle& platform() const { return platform_; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/account/SupabaseClient.h"
 #include "core/runtime/EventLoop.h"
 #include "core/session/Workers.h"
 #include "platform/ApplicationScanner.h"
@@ -27,6 +28,8 @@ struct PlatformBundle {
     std::shared_ptr<ISpellChecker> spellChecker;
     // Lists the installed applications; the views load their InstalledAppsProvider with it.
     std::shared_ptr<ApplicationScanner> applicationScanner;
+    // The backend client of the profile-picture upload (none: uploads fail with a log line).
+    std::shared_ptr<SupabaseClient> supabaseClient;
     // The application-support folder (profile picture and other files of ours).
     std::filesystem::path applicationSupportFolder;
     // The hotkey used when none is stored or the stored one cannot be read. Desktops on which the

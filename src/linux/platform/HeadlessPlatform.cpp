@@ -1,8 +1,10 @@
 #include "linux/platform/HeadlessPlatform.h"
 
 #include "core/session/HeadlessWorkers.h"
+#include "linux/account/AccountServices.h"
 #include "linux/apps/DesktopApplicationScanner.h"
 #include "linux/hotkey/LinuxKeyboard.h"
+#include "linux/platform/DeploymentConfigFile.h"
 #include "linux/platform/XdgPaths.h"
 #include "linux/settings/FileSettingsStore.h"
 
@@ -22,6 +24,7 @@ PlatformBundle makeHeadlessPlatform(EventLoop& loop) {
     platform.textProcessor = std::make_shared<PassThroughTextProcessor>();
     platform.workspace = std::make_shared<HeadlessWorkspace>();
     platform.applicationScanner = DesktopApplicationScanner::forCurrentUser();
+    platform.supabaseClient = makeSupabaseClient(loadDeploymentConfig(), makeBackendServices(loop));
     platform.applicationSupportFolder = xdg::dataHome();
     platform.defaultHotkey = linuxDefaultHotkey();
     return platform;

@@ -1,5 +1,9 @@
 #include "ui/models/AppStateModel.h"
 
+#include "ui/models/AccountModels.h"
+
+#include <QQmlEngine>
+
 namespace parlune {
 
 AppStateModel::AppStateModel(std::shared_ptr<AppState> app, std::shared_ptr<KeyboardEvents> recorderEvents, QObject* parent)
@@ -22,6 +26,18 @@ AppStateModel::AppStateModel(std::shared_ptr<AppState> app, std::shared_ptr<Keyb
         accessibility_ = granted;
         emit hasAccessibilityPermissionChanged();
     }));
+}
+
+QObject* AppStateModel::makeSignUpPage() {
+    auto* page = new SignUpPageModel(app_);
+    QQmlEngine::setObjectOwnership(page, QQmlEngine::JavaScriptOwnership);
+    return page;
+}
+
+QObject* AppStateModel::makeAccountPage(QObject* view) {
+    auto* page = new AccountPageModel(app_, view != nullptr ? qmlEngine(view) : nullptr);
+    QQmlEngine::setObjectOwnership(page, QQmlEngine::JavaScriptOwnership);
+    return page;
 }
 
 }  // namespace parlune

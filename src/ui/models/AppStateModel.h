@@ -39,6 +39,11 @@ public:
 
     Q_INVOKABLE void setHasCompletedOnboarding(bool completed) { app_->setHasCompletedOnboarding(completed); }
 
+    // The sign-in and account pages' own state, one object per shown page (owned by the caller's
+    // JavaScript; the account page registers its image provider with the view's engine).
+    Q_INVOKABLE QObject* makeSignUpPage();
+    Q_INVOKABLE QObject* makeAccountPage(QObject* view);
+
     AppState& app() const { return *app_; }
     PagesModel* pages() const { return pages_; }
 

@@ -13,6 +13,7 @@ Item {
     OnboardingView {
         id: onboarding
         appState: content.appState
+        shell: content.shell
         opacity: content.completed ? 0 : 1
         visible: opacity > 0
         Behavior on opacity {

@@ -6,6 +6,7 @@ import QtQuick
 Item {
     id: view
     property var appState
+    property var shell: null  // delivers addresses opened with the application (the sign-in callback)
     readonly property int step: appState ? appState.onboardingStep : 0
     readonly property int phase: appState ? appState.pages.phaseForStep(step) : 0
     width: 290
@@ -49,7 +50,7 @@ Item {
             }
         }
     }
-    Component { id: signUp; SignUpView { appState: view.appState } }
+    Component { id: signUp; SignUpView { appState: view.appState; shell: view.shell } }
     Component { id: categories; OnboardingCategoryPhase { appState: view.appState } }
     Component { id: permissions; OnboardingPermissionsView { appState: view.appState } }
     Component { id: tryShortcut; OnboardingTryShortcutView { appState: view.appState } }

@@ -9,6 +9,7 @@ Item {
     property real padding: 16
     property int alignment: Text.AlignLeft
     property real radius: 14
+    property color textColor: "black"
     property bool isHovered: area.containsMouse
     signal clicked()
     implicitHeight: label.implicitHeight + 24
@@ -28,6 +29,7 @@ Item {
         horizontalAlignment: button.alignment
         verticalAlignment: Text.AlignVCenter
         size: 16
+        color: button.textColor
         scale: area.pressed ? 0.98 : 1.0
         Behavior on scale { NumberAnimation { duration: 100; easing.type: Easing.BezierSpline; easing.bezierCurve: Theme.easeOut } }
     }

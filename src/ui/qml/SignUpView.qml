@@ -1,22 +1,52 @@
 import QtQuick
 
-// The sign-in step. Until the account service is connected it only leads on to the next step.
+// The sign-in step: the name, the promise and "Continue With Apple", which opens the sign-in page
+// in the browser; the address the browser sends back (through the shell) completes it.
 Item {
     id: view
     property var appState
+    property var shell: null
+    readonly property var page: appState ? appState.makeSignUpPage() : null
 
-    PageText {
-        anchors.horizontalCenter: parent.horizontalCenter
-        y: 0
-        text: "Parlune"
-        size: 20
-        alpha: 0.4
+    Connections {
+        target: view.shell
+        ignoreUnknownSignals: true
+        function onUrlOpened(url) { if (view.page) view.page.handleOAuthCallback(url) }
     }
-    ContinueButton {
-        objectName: "signUpContinue"
-        anchors.bottom: parent.bottom
-        width: parent.width
-        title: "Continue"
-        onAction: view.appState.pages.setOnboardingStep(view.appState.onboardingStep + 1)
+
+    Column {
+        anchors.fill: parent
+        PageText {
+            id: brand
+            objectName: "signUpBrand"
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "Parlune"
+            size: 16
+            alpha: 0.4
+        }
+        Item {
+            width: 1
+            height: (parent.height - brand.height - promise.height - continueButton.height) / 2
+        }
+        PageText {
+            id: promise
+            objectName: "signUpPromise"
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "AI transcription that writes\nlike you write."
+            horizontalAlignment: Text.AlignHCenter
+            size: 16
+        }
+        Item {
+            width: 1
+            height: (parent.height - brand.height - promise.height - continueButton.height) / 2
+        }
+        ContinueButton {
+            id: continueButton
+            objectName: "signUpContinue"
+            width: parent.width
+            title: "Continue With Apple"
+            isLoading: view.page ? view.page.isLoading : false
+            onAction: view.page.signInWithApple()
+        }
     }
 }

@@ -1,0 +1,2 @@
+pkg_check_modules(LIBCRYPTO REQUIRED IMPORTED_TARGET libcrypto)
+target_link_libraries(parlune_linux PUBLIC PkgConfig::LIBCRYPTO)
