@@ -1,5 +1,6 @@
 #include "core/account/AuthURL.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace parlune::auth {
@@ -68,6 +69,29 @@ std::map<std::string, std::string> callbackParameters(std::string_view url) {
     }
     if (hash != std::string_view::npos) addPairs(url.substr(hash + 1), parameters);
     return parameters;
+}
+
+std::string withCredentialsHidden(std::string_view url) {
+    static constexpr std::string_view credentials[] = {"code", "access_token", "refresh_token", "provider_token",
+                                                       "provider_refresh_token", "code_verifier"};
+    const auto start = url.find_first_of("?#");
+    if (start == std::string_view::npos) return std::string(url);
+    std::string shown(url.substr(0, start + 1));
+    std::size_t position = start + 1;
+    while (position <= url.size()) {
+        auto end = url.find_first_of("&#", position);
+        if (end == std::string_view::npos) end = url.size();
+        const auto pair = url.substr(position, end - position);
+        const auto equals = pair.find('=');
+        const auto name = percentDecode(pair.substr(0, equals), true);
+        const bool hidden = equals != std::string_view::npos &&
+                            std::find(std::begin(credentials), std::end(credentials), name) != std::end(credentials);
+        shown += hidden ? std::string(pair.substr(0, equals + 1)) + "<hidden>" : std::string(pair);
+        if (end == url.size()) break;
+        shown += url[end];
+        position = end + 1;
+    }
+    return shown;
 }
 
 std::string percentEncode(std::string_view text) {

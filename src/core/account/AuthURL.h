@@ -17,6 +17,10 @@ bool isAuthCallback(std::string_view url);
 // with "+" read as a blank; a name in both keeps the query's value.
 std::map<std::string, std::string> callbackParameters(std::string_view url);
 
+// `url` with the values of the parameters that carry a credential (the one-time sign-in code and any
+// token) in its query and fragment replaced by "<hidden>", for log lines; the rest is unchanged.
+std::string withCredentialsHidden(std::string_view url);
+
 // Percent-encoding of everything but the unreserved characters (A-Z a-z 0-9 - . _ ~).
 std::string percentEncode(std::string_view text);
 std::string percentDecode(std::string_view text, bool plusIsBlank);

@@ -1,5 +1,6 @@
 #include "core/shell/AppDelegate.h"
 
+#include "core/account/AuthURL.h"
 #include "core/log/Log.h"
 
 #include <cctype>
@@ -37,7 +38,7 @@ void AppDelegate::bringChosenWindowForward() {
 void AppDelegate::openUrls(const std::vector<std::string>& urls) {
     bringChosenWindowForward();
     for (const auto& url : urls) {
-        if (schemeOf(url) == urlScheme) log::line("Deep link opened: " + url);
+        if (schemeOf(url) == urlScheme) log::line("Deep link opened: " + auth::withCredentialsHidden(url));
     }
 }
 

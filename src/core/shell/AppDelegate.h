@@ -40,7 +40,8 @@ public:
     explicit AppDelegate(IApplicationShell& shell) : shell_(shell) {}
 
     // URLs opened with the application: activates it, brings a window forward and logs
-    // "Deep link opened: URL" for each URL whose scheme is exactly "parlune".
+    // "Deep link opened: URL" for each URL whose scheme is exactly "parlune" (a sign-in code or token
+    // in it is shown as "<hidden>": log files travel in bug reports).
     void openUrls(const std::vector<std::string>& urls);
     // A re-open request: activates the application and brings a window forward; always true.
     bool shouldHandleReopen(bool hasVisibleWindows);

@@ -55,12 +55,12 @@ TEST(DesktopApplication, ASecondLaunchHandsItsUrlToTheRunningInstanceAndExits) {
 
     const auto second = runProcess({PARLUNE_BINARY, "parlune://auth/callback?code=42"}, {}, 20s);
     EXPECT_EQ(second.exitCode, 0) << second.standardOutput << second.standardError;
-    EXPECT_TRUE(waitForText(output, "Deep link opened: parlune://auth/callback?code=42\n", 10s)) << readFile(output);
+    EXPECT_TRUE(waitForText(output, "Deep link opened: parlune://auth/callback?code=<hidden>\n", 10s)) << readFile(output);
 
     const auto reopen = runProcess({PARLUNE_BINARY}, {}, 20s);
     EXPECT_EQ(reopen.exitCode, 0) << "a plain second launch is a re-open";
     EXPECT_TRUE(first.running());
-    EXPECT_EQ(readFile(output).find("Deep link opened: parlune://auth/callback?code=42\nDeep link opened"), std::string::npos);
+    EXPECT_EQ(readFile(output).find("Deep link opened: parlune://auth/callback?code=<hidden>\nDeep link opened"), std::string::npos);
 }
 
 // Runs the test named `inner` in a child of this binary that draws on the private display, so the

@@ -54,7 +54,7 @@ TEST(ShellController, OpenedUrlsReachTheViewsAndOnlyParluneUrlsAreLogged) {
     EXPECT_TRUE(windows.main->isVisible()) << "the one main window is brought back";
     EXPECT_EQ(QGuiApplication::topLevelWindows().size(), windowsBefore) << "no second window";
     EXPECT_EQ(delivered, (QStringList{"parlune://auth/callback?code=abc", "https://example.org/"}));
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Deep link opened: parlune://auth/callback?code=abc"}));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Deep link opened: parlune://auth/callback?code=<hidden>"}));
 }
 
 TEST(ShellController, OpenSettingsBringsTheMainWindowNotThePanelForward) {

@@ -60,10 +60,15 @@ TEST(AppDelegate, OpenedUrlsActivateRaiseOneWindowAndLogOnlyParluneUrls) {
     shell.add("main", "", true);
     shell.add("other", "", true);
     AppDelegate delegate(shell);
-    delegate.openUrls({"parlune://auth/callback?code=1", "https://example.org/", "PARLUNE://x", "no-scheme", "parlune:plain"});
+    delegate.openUrls({"parlune://auth/callback?code=1", "https://example.org/", "PARLUNE://x", "no-scheme", "parlune:plain",
+                       "parlune://auth/callback#access_token=a.b.c&expires_in=3600&refresh_token=r&type=x",
+                       "parlune://auth/callback?error=access_denied&error_description=Denied+by+user&codex=1"});
     EXPECT_EQ(shell.journal, (std::vector<std::string>{"activate", "front main"}));
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Deep link opened: parlune://auth/callback?code=1",
-                                                     "Deep link opened: parlune:plain"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{
+                  "Deep link opened: parlune://auth/callback?code=<hidden>", "Deep link opened: parlune:plain",
+                  "Deep link opened: parlune://auth/callback#access_token=<hidden>&expires_in=3600&refresh_token=<hidden>&type=x",
+                  "Deep link opened: parlune://auth/callback?error=access_denied&error_description=Denied+by+user&codex=1"}));
 }
 
 TEST(AppDelegate, ReopenBringsAWindowForwardWhenThereIsOneAndAlwaysAnswersTrue) {
