@@ -2,19 +2,13 @@
 
 // Small files for the application tests.
 
+#include "fakes/Process.h"
+
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
 namespace parlune::testing {
-
-inline std::filesystem::path writeFile(const std::filesystem::path& file, const std::string& content) {
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-    return file;
-}
 
 // A minimal application entry.
 inline std::string applicationEntry(const std::string& name, const std::string& more = "") {
