@@ -3,9 +3,8 @@
 // Small files for the application tests.
 
 #include "fakes/Process.h"
+#include "fakes/ScopedEnvironment.h"
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 namespace parlune::testing {
@@ -14,31 +13,5 @@ namespace parlune::testing {
 inline std::string applicationEntry(const std::string& name, const std::string& more = "") {
     return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" + more;
 }
-
-// Sets an environment variable for the life of the object, then restores it.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            ::setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 }  // namespace parlune::testing
