@@ -12,12 +12,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,18 +142,18 @@ protected:
         trayReady = waitForTray(session->display().name());
         localModel = std::make_unique<testing::LocalHttpServer>(
             testing::LocalHttpServer::replying(200, R"({"object":"list","data":[]})"));
-        const auto folder = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "parlune";
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "deployment.json")
-            << R"({"gatewayBaseURL": "https://gateway.example", "gatewayAPIKey": ")" << gatewayKey
-            << R"(", "backendURL": "https://backend.example", "backendPublishableKey": ")" << backendKey
-            << R"(", "localModelBaseURL": ")" << localModel->baseURL() << R"("})";
+        const auto config = std::filesystem::path(std::getenv("XDG_CONFIG_HOME"));
+        testing::writeFile(config / "parlune/deployment.json",
+                           nlohmann::json{{"gatewayBaseURL", "https://gateway.example"},
+                                          {"gatewayAPIKey", gatewayKey},
+                                          {"backendURL", "https://backend.example"},
+                                          {"backendPublishableKey", backendKey},
+                                          {"localModelBaseURL", localModel->baseURL()}}
+                               .dump());
         // The link handler, registered as scripts/install-desktop-entry does.
-        const auto applications = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "applications";
-        std::filesystem::create_directories(applications);
-        std::ofstream(applications / "parlune.desktop") << "[Desktop Entry]\nType=Application\nName=Parlune\nExec=parlune %u\n";
-        std::ofstream(folder.parent_path() / "mimeapps.list")
-            << "[Default Applications]\nx-scheme-handler/parlune=parlune.desktop\n";
+        testing::writeFile(std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "applications/parlune.desktop",
+                           "[Desktop Entry]\nType=Application\nName=Parlune\nExec=parlune %u\n");
+        testing::writeFile(config / "mimeapps.list", "[Default Applications]\nx-scheme-handler/parlune=parlune.desktop\n");
     }
     static void TearDownTestSuite() {
         localModel.reset();
