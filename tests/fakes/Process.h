@@ -4,6 +4,7 @@
 // and a bound on how long it may take.
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -58,5 +59,10 @@ public:
 private:
     std::string path_;
 };
+
+// The whole content of a file as bytes; "" when it cannot be read.
+std::string readFile(const std::filesystem::path& file);
+// Writes `content` to `file`, making the folders it lies in; returns `file`.
+std::filesystem::path writeFile(const std::filesystem::path& file, const std::string& content);
 
 }  // namespace parlune::testing

@@ -27,7 +27,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -173,10 +172,5 @@ private:
     std::unique_ptr<BackgroundProcess> windowManager_;
     std::string name_;
 };
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 }  // namespace parlune::testing

@@ -3,16 +3,17 @@
 
 #include "StandInBackend.h"
 
-#include "fakes/Process.h"
+#include "fakes/PrivateUserFolders.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <thread>
 
 using namespace parlune;
 using namespace parlune::testing;
@@ -31,31 +32,20 @@ with open(os.path.join(os.environ["HOME"], "callback"), "w") as out:
     out.write(reply.getheader("Location") or "status %d" % reply.status)
 )";
 
-class AccountCli : public ::testing::Test {
+class AccountCli : public ::testing::Test, protected PrivateUserFolders {
 protected:
     AccountCli() {
-        fs::create_directories(fs::path(home.path()) / "bin");
-        const auto browser = fs::path(home.path()) / "bin" / "xdg-open";
-        std::ofstream(browser) << fakeBrowser;
-        fs::permissions(browser, fs::perms::owner_all);
-        fs::create_directories(fs::path(home.path()) / "config/parlune");
-        std::ofstream(fs::path(home.path()) / "config/parlune/deployment.json")
-            << nlohmann::json{{"backendURL", backend.baseURL()}, {"backendPublishableKey", backend.publishableKey}}.dump();
+        writeFile(fs::path(path()) / "bin" / "xdg-open", fakeBrowser);
+        fs::permissions(fs::path(path()) / "bin" / "xdg-open", fs::perms::owner_all);
+        writeDeployment("config", {{"backendURL", backend.baseURL()}, {"backendPublishableKey", backend.publishableKey}});
     }
-    ProcessResult run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), PARLUNE_BINARY);
-        return runProcess(arguments, {{"HOME", home.path()},
-                                      {"PATH", home.path() + "/bin:" + std::getenv("PATH")},
-                                      {"XDG_CONFIG_HOME", home.path() + "/config"},
-                                      {"XDG_CONFIG_DIRS", home.path() + "/site"},
-                                      {"XDG_DATA_HOME", home.path() + "/data"}},
-                          std::chrono::seconds(30));
+    ProcessResult run(const std::vector<std::string>& arguments) {
+        return PrivateUserFolders::run(arguments, {{"HOME", path()}, {"PATH", path() + "/bin:" + std::getenv("PATH")}});
     }
     std::string callback() {
         // Bounded: xdg-open runs on its own, the page answers at once.
         for (int tries = 0; tries < 500; ++tries) {
-            std::ifstream file(home.path() + "/callback");
-            std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            const std::string text = readFile(path() + "/callback");
             if (!text.empty()) return text;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -63,7 +53,6 @@ protected:
     }
 
     StandInBackend backend;
-    TemporaryFolder home;
 };
 
 }  // namespace
@@ -82,7 +71,7 @@ TEST_F(AccountCli, SignInFinishStatusAndSignOut) {
     const auto finish = run({"account", "finish", address});
     ASSERT_EQ(finish.exitCode, 0) << finish.standardError;
     EXPECT_EQ(finish.standardError, "Sign in with Apple successful!\n");
-    const auto sessionFile = home.path() + "/data/parlune/auth-session.json";
+    const auto sessionFile = (dataFolder() / "auth-session.json").string();
     struct stat status {};
     ASSERT_EQ(::stat(sessionFile.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0600u);

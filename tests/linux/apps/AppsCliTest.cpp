@@ -2,7 +2,7 @@
 
 #include "Fixtures.h"
 #include "PrivateDisplay.h"
-#include "fakes/Process.h"
+#include "fakes/PrivateUserFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AppsCli : public ::testing::Test {
+class AppsCli : public ::testing::Test, protected PrivateUserFolders {
 protected:
     AppsCli() {
         for (const char* name : {"Cursor", "Xcode", "Terminal", "Mail", "Zed", "Alacritty", "Vim", "Visual Studio Code"}) {
@@ -25,13 +25,9 @@ protected:
         writeFile(system / "hidden.desktop", applicationEntry("Cursor Helper", "NoDisplay=true\n"));
     }
 
-    ProcessResult run(std::vector<std::string> arguments, std::map<std::string, std::string> environment = {}) {
-        arguments.insert(arguments.begin(), PARLUNE_BINARY);
-        environment.insert({{"HOME", root / "home"},
-                            {"XDG_CONFIG_HOME", root / "config"},
-                            {"XDG_DATA_HOME", root / "data"},
-                            {"XDG_DATA_DIRS", root / "share"}});
-        return runProcess(arguments, environment);
+    ProcessResult run(const std::vector<std::string>& arguments, std::map<std::string, std::string> environment = {}) {
+        environment.insert({{"HOME", root / "home"}, {"XDG_DATA_DIRS", root / "share"}});
+        return PrivateUserFolders::run(arguments, environment);
     }
 
     // The printed lines about applications of this tree (a system-wide Flatpak folder may add others).
@@ -44,8 +40,7 @@ protected:
         return lines;
     }
 
-    TemporaryFolder folder;
-    fs::path root = folder.path();
+    fs::path root = path();
     fs::path user = root / "data/applications";
     fs::path system = root / "share/applications";
 };

@@ -2,49 +2,16 @@
 
 // Small files for the application tests.
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
+#include "fakes/Process.h"
+#include "fakes/ScopedEnvironment.h"
+
 #include <string>
 
 namespace parlune::testing {
-
-inline std::filesystem::path writeFile(const std::filesystem::path& file, const std::string& content) {
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-    return file;
-}
 
 // A minimal application entry.
 inline std::string applicationEntry(const std::string& name, const std::string& more = "") {
     return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" + more;
 }
-
-// Sets an environment variable for the life of the object, then restores it.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            ::setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 }  // namespace parlune::testing

@@ -2,36 +2,17 @@
 
 #include "LocalHttpServer.h"
 #include "core/cleanup/TextProcessor.h"
-#include "fakes/Process.h"
+#include "fakes/PrivateUserFolders.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
-#include <fstream>
-
 using namespace parlune;
 using namespace parlune::testing;
-namespace fs = std::filesystem;
 
 namespace {
 
-class CleanupCli : public ::testing::Test {
-protected:
-    ProcessResult run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), PARLUNE_BINARY);
-        return runProcess(arguments, {{"XDG_CONFIG_HOME", home.path() + "/config"},
-                                      {"XDG_CONFIG_DIRS", home.path() + "/site"},
-                                      {"XDG_DATA_HOME", home.path() + "/data"}});
-    }
-    void writeDeployment(const std::string& folder, const nlohmann::json& members) {
-        const fs::path path = fs::path(home.path()) / folder / "parlune/deployment.json";
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << members.dump();
-    }
-
-    TemporaryFolder home;
-};
+class CleanupCli : public ::testing::Test, protected PrivateUserFolders {};
 
 }  // namespace
 

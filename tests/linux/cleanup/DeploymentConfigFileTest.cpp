@@ -1,14 +1,13 @@
 // Where the deployment configuration comes from on this machine.
 
 #include "fakes/Process.h"
+#include "fakes/ScopedEnvironment.h"
 #include "fakes/SessionHarness.h"
 #include "linux/platform/DeploymentConfigFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 using namespace parlune;
 using namespace parlune::testing;
@@ -18,30 +17,16 @@ namespace {
 
 class DeploymentFile : public ::testing::Test {
 protected:
-    DeploymentFile() {
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
-            if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-        }
-        ::setenv("XDG_CONFIG_HOME", (root() / "home").c_str(), 1);
-        ::setenv("XDG_CONFIG_DIRS", ((root() / "site").string() + ":" + (root() / "vendor").string()).c_str(), 1);
-    }
-    ~DeploymentFile() override {
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("XDG_CONFIG_DIRS");
-        for (const auto& [name, value] : saved_) ::setenv(name.c_str(), value.c_str(), 1);
-    }
     fs::path root() const { return folder_.path(); }
     fs::path file(const char* where) const { return root() / where / "parlune" / "deployment.json"; }
-    void write(const char* where, const std::string& text) const {
-        fs::create_directories(file(where).parent_path());
-        std::ofstream(file(where)) << text;
-    }
+    void write(const char* where, const std::string& text) const { writeFile(file(where), text); }
 
     fakes::CapturedLog log;
 
 private:
     TemporaryFolder folder_;
-    std::vector<std::pair<std::string, std::string>> saved_;
+    ScopedEnvironment home_{"XDG_CONFIG_HOME", (root() / "home").c_str()};
+    ScopedEnvironment dirs_{"XDG_CONFIG_DIRS", ((root() / "site").string() + ":" + (root() / "vendor").string()).c_str()};
 };
 
 }  // namespace

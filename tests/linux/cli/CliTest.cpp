@@ -1,35 +1,18 @@
 // The parlune binary against real settings files in a private config folder.
 
-#include "fakes/Process.h"
+#include "fakes/PrivateUserFolders.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 using namespace parlune::testing;
 namespace fs = std::filesystem;
 
 namespace {
 
-class Cli : public ::testing::Test {
-protected:
-    ProcessResult run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), PARLUNE_BINARY);
-        return runProcess(arguments, {{"XDG_CONFIG_HOME", home.path() + "/config"}, {"XDG_DATA_HOME", home.path() + "/data"}});
-    }
-    fs::path settingsFile() const { return fs::path(home.path()) / "config/parlune/settings.json"; }
-    static std::string read(const fs::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        std::stringstream content;
-        content << file.rdbuf();
-        return content.str();
-    }
-
-    TemporaryFolder home;
-};
+class Cli : public ::testing::Test, protected PrivateUserFolders {};
 
 }  // namespace
 
@@ -40,7 +23,7 @@ TEST_F(Cli, FirstRunPrintsTheDefaultsAndStoresOnlyTheEmptyDictionary) {
     EXPECT_EQ(printed["selectedModelProvider"], "Local");
     EXPECT_EQ(printed["selectedHotkey"], nlohmann::json::parse(R"({"keyCode":62,"modifierFlags":0,"displayName":"Right Control"})"));
     EXPECT_EQ(printed["totalWords"], 0);
-    EXPECT_EQ(nlohmann::json::parse(read(settingsFile())), nlohmann::json::parse(R"({"userDictionary": []})"));
+    EXPECT_EQ(nlohmann::json::parse(readFile(settingsFile())), nlohmann::json::parse(R"({"userDictionary": []})"));
     EXPECT_EQ(fs::status(settingsFile()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }
 
@@ -56,8 +39,7 @@ TEST_F(Cli, DictionaryCommandsTrimAndIgnoreExactDuplicates) {
 }
 
 TEST_F(Cli, AnUnreadableStoreIsMovedAsideAndTheCommandRunsOnDefaults) {
-    fs::create_directories(settingsFile().parent_path());
-    std::ofstream(settingsFile()) << "{\"userDictionary\": [\"Kube";  // cut off mid-write
+    writeFile(settingsFile(), "{\"userDictionary\": [\"Kube");  // cut off mid-write
     auto result = run({"dictionary", "list"});
     ASSERT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.standardOutput, "");
@@ -67,7 +49,7 @@ TEST_F(Cli, AnUnreadableStoreIsMovedAsideAndTheCommandRunsOnDefaults) {
         if (entry.path().filename().string().starts_with("settings.json.unreadable-")) asides.push_back(entry.path());
     }
     ASSERT_EQ(asides.size(), 1u);
-    EXPECT_EQ(read(asides[0]), "{\"userDictionary\": [\"Kube");
+    EXPECT_EQ(readFile(asides[0]), "{\"userDictionary\": [\"Kube");
     EXPECT_NE(result.standardError.find(asides[0].string()), std::string::npos) << "the line names where it went";
 }
 

@@ -1,7 +1,7 @@
 // `parlune doctor` as a user runs it: in an environment without any desktop, and on a private
 // desktop prepared as dictation needs it.
 
-#include "fakes/Process.h"
+#include "fakes/PrivateUserFolders.h"
 #include "fakes/SilentServer.h"
 #include "linux/cleanup/LocalHttpServer.h"
 #include "linux/hotkey/LinuxAccessibilityTrust.h"
@@ -12,12 +12,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,18 +81,16 @@ const std::vector<std::string> neededChecks = {"Display",        "XInput2 and XT
                                                "Accessibility bus", "Capture source", "Speech model"};
 
 TEST(DoctorCli, WithoutADesktopEveryCheckFailsOrPassesOnItsOwnAndTheStatusSaysNotReady) {
-    testing::TemporaryFolder home;
-    const auto result = runProcess({PARLUNE_BINARY, "doctor"},
-                                   {{"DISPLAY", ""},
-                                    {"WAYLAND_DISPLAY", ""},
-                                    {"XDG_SESSION_TYPE", ""},
-                                    {"DBUS_SESSION_BUS_ADDRESS", ""},
-                                    {"PULSE_SERVER", ""},
-                                    {"HOME", home.path()},
-                                    {"XDG_CONFIG_HOME", home.path() + "/config"},
-                                    {"XDG_DATA_HOME", home.path() + "/data"},
-                                    {"XDG_RUNTIME_DIR", home.path()}},
-                                   doctorBound);
+    const testing::PrivateUserFolders home;
+    const auto result = home.run({"doctor"},
+                                 {{"DISPLAY", ""},
+                                  {"WAYLAND_DISPLAY", ""},
+                                  {"XDG_SESSION_TYPE", ""},
+                                  {"DBUS_SESSION_BUS_ADDRESS", ""},
+                                  {"PULSE_SERVER", ""},
+                                  {"HOME", home.path()},
+                                  {"XDG_RUNTIME_DIR", home.path()}},
+                                 doctorBound);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 1) << result.standardOutput << result.standardError;
     const std::string& out = result.standardOutput;
@@ -113,19 +111,16 @@ TEST(DoctorCli, DaemonsThatNeverAnswerGiveFailedLinesInsteadOfAHang) {
     testing::SilentServer silent;
     ASSERT_GT(silent.port(), 6000);
     const std::string port = std::to_string(silent.port());
-    testing::TemporaryFolder home;
-    std::filesystem::create_directories(home.path() + "/config/parlune");
-    std::ofstream(home.path() + "/config/parlune/deployment.json") << R"({"localModelBaseURL": ")" << silent.baseURL() << R"("})";
-    const auto result = runProcess({PARLUNE_BINARY, "doctor"},
-                                   {{"DISPLAY", "127.0.0.1:" + std::to_string(silent.port() - 6000)},
-                                    {"WAYLAND_DISPLAY", ""},
-                                    {"DBUS_SESSION_BUS_ADDRESS", "tcp:host=127.0.0.1,port=" + port},
-                                    {"PULSE_SERVER", "tcp:127.0.0.1:" + port},
-                                    {"HOME", home.path()},
-                                    {"XDG_CONFIG_HOME", home.path() + "/config"},
-                                    {"XDG_DATA_HOME", home.path() + "/data"},
-                                    {"XDG_RUNTIME_DIR", home.path()}},
-                                   doctorBound);
+    const testing::PrivateUserFolders home;
+    home.writeDeployment("config", {{"localModelBaseURL", silent.baseURL()}});
+    const auto result = home.run({"doctor"},
+                                 {{"DISPLAY", "127.0.0.1:" + std::to_string(silent.port() - 6000)},
+                                  {"WAYLAND_DISPLAY", ""},
+                                  {"DBUS_SESSION_BUS_ADDRESS", "tcp:host=127.0.0.1,port=" + port},
+                                  {"PULSE_SERVER", "tcp:127.0.0.1:" + port},
+                                  {"HOME", home.path()},
+                                  {"XDG_RUNTIME_DIR", home.path()}},
+                                 doctorBound);
     ASSERT_FALSE(result.timedOut) << result.standardOutput;
     EXPECT_EQ(result.exitCode, 1) << result.standardOutput << result.standardError;
     const std::string& out = result.standardOutput;
@@ -147,18 +142,18 @@ protected:
         trayReady = waitForTray(session->display().name());
         localModel = std::make_unique<testing::LocalHttpServer>(
             testing::LocalHttpServer::replying(200, R"({"object":"list","data":[]})"));
-        const auto folder = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "parlune";
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "deployment.json")
-            << R"({"gatewayBaseURL": "https://gateway.example", "gatewayAPIKey": ")" << gatewayKey
-            << R"(", "backendURL": "https://backend.example", "backendPublishableKey": ")" << backendKey
-            << R"(", "localModelBaseURL": ")" << localModel->baseURL() << R"("})";
+        const auto config = std::filesystem::path(std::getenv("XDG_CONFIG_HOME"));
+        testing::writeFile(config / "parlune/deployment.json",
+                           nlohmann::json{{"gatewayBaseURL", "https://gateway.example"},
+                                          {"gatewayAPIKey", gatewayKey},
+                                          {"backendURL", "https://backend.example"},
+                                          {"backendPublishableKey", backendKey},
+                                          {"localModelBaseURL", localModel->baseURL()}}
+                               .dump());
         // The link handler, registered as scripts/install-desktop-entry does.
-        const auto applications = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "applications";
-        std::filesystem::create_directories(applications);
-        std::ofstream(applications / "parlune.desktop") << "[Desktop Entry]\nType=Application\nName=Parlune\nExec=parlune %u\n";
-        std::ofstream(folder.parent_path() / "mimeapps.list")
-            << "[Default Applications]\nx-scheme-handler/parlune=parlune.desktop\n";
+        testing::writeFile(std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "applications/parlune.desktop",
+                           "[Desktop Entry]\nType=Application\nName=Parlune\nExec=parlune %u\n");
+        testing::writeFile(config / "mimeapps.list", "[Default Applications]\nx-scheme-handler/parlune=parlune.desktop\n");
     }
     static void TearDownTestSuite() {
         localModel.reset();

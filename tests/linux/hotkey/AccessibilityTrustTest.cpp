@@ -4,6 +4,7 @@
 #include "fakes/ChildProcess.h"
 #include "XTestDesktop.h"
 #include "fakes/Process.h"
+#include "fakes/ScopedEnvironment.h"
 #include "fakes/SessionHarness.h"
 #include "linux/hotkey/LinuxAccessibilityTrust.h"
 #include "linux/runtime/StdLoop.h"
@@ -12,34 +13,9 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 using namespace parlune;
 using namespace parlune::testing;
 using namespace std::chrono_literals;
-
-namespace {
-
-// Points this process at another session bus for the life of the object.
-class SessionBusAddress {
-public:
-    explicit SessionBusAddress(const std::string& address) {
-        if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) old_ = old;
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-    }
-    ~SessionBusAddress() {
-        if (old_) {
-            ::setenv("DBUS_SESSION_BUS_ADDRESS", old_->c_str(), 1);
-        } else {
-            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        }
-    }
-
-private:
-    std::optional<std::string> old_;
-};
-
-}  // namespace
 
 TEST(LinuxAccessibilityTrust, AskingSwitchesTheAccessibilityBusOnAndTheNextCheckSeesIt) {
     ASSERT_TRUE(sharedXvfb().running());
@@ -53,7 +29,7 @@ TEST(LinuxAccessibilityTrust, AskingSwitchesTheAccessibilityBusOnAndTheNextCheck
                       {"GSETTINGS_BACKEND", "memory"}});
     const auto address = bus.readLine(ChildProcess::standardOutput, 10s);
     ASSERT_TRUE(address) << "dbus-daemon did not start";
-    SessionBusAddress useIt(*address);
+    ScopedEnvironment useIt("DBUS_SESSION_BUS_ADDRESS", address->c_str());
     // The first question starts the launcher; wait (bounded) until it answers.
     std::optional<bool> enabled;
     for (int attempt = 0; attempt < 5 && !enabled; ++attempt)
@@ -78,7 +54,7 @@ TEST(LinuxAccessibilityTrust, AskingSwitchesTheAccessibilityBusOnAndTheNextCheck
 
 TEST(LinuxAccessibilityTrust, WithoutASessionBusItIsNotTrustedAndAskingSaysWhy) {
     TemporaryFolder home;
-    SessionBusAddress nowhere("unix:path=" + home.path() + "/no-bus");
+    ScopedEnvironment nowhere("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + home.path() + "/no-bus").c_str());
     fakes::CapturedLog log;
     LinuxAccessibilityTrust trust(nullptr);
     EXPECT_FALSE(trust.isProcessTrusted(false));

@@ -3,7 +3,7 @@
 
 #include "fakes/ChildProcess.h"
 #include "XTestDesktop.h"
-#include "fakes/Process.h"
+#include "fakes/PrivateUserFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +16,13 @@ namespace {
 
 constexpr unsigned controlR = 105, altR = 108;
 
-class HotkeyCli : public ::testing::Test {
+class HotkeyCli : public ::testing::Test, protected PrivateUserFolders {
 protected:
     void SetUp() override { ASSERT_TRUE(sharedXvfb().running()); }
     std::map<std::string, std::string> environment() const {
-        return {{"XDG_CONFIG_HOME", home.path() + "/config"},
-                {"XDG_DATA_HOME", home.path() + "/data"},
-                {"DISPLAY", sharedXvfb().display()},
-                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.path() + "/no-bus"}};
+        return PrivateUserFolders::environment(
+            {{"DISPLAY", sharedXvfb().display()}, {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + path() + "/no-bus"}});
     }
-    TemporaryFolder home;
 };
 
 }  // namespace
@@ -48,7 +45,7 @@ TEST_F(HotkeyCli, WatchPrintsALinePerPressAndReleaseUntilInterrupted) {
 }
 
 TEST_F(HotkeyCli, RecordStoresTheFirstGestureAndTheHotkeyCommandShowsIt) {
-    auto shown = runProcess({PARLUNE_BINARY, "hotkey"}, environment());
+    auto shown = run({"hotkey"}, environment());
     EXPECT_EQ(shown.standardOutput, "Right Control\n");
 
     ChildProcess record({PARLUNE_BINARY, "hotkey", "record"}, environment());
@@ -58,6 +55,6 @@ TEST_F(HotkeyCli, RecordStoresTheFirstGestureAndTheHotkeyCommandShowsIt) {
     EXPECT_EQ(record.readLine(ChildProcess::standardOutput, 10s), "Right Option");
     EXPECT_EQ(record.wait(10s), 0);
 
-    shown = runProcess({PARLUNE_BINARY, "hotkey"}, environment());
+    shown = run({"hotkey"}, environment());
     EXPECT_EQ(shown.standardOutput, "Right Option\n");
 }

@@ -3,6 +3,7 @@
 
 #include "core/session/HeadlessWorkers.h"
 #include "core/settings/MemorySettingsStore.h"
+#include "fakes/Process.h"
 #include "fakes/SessionHarness.h"
 #include "linux/insertion/DesktopSession.h"
 #include "linux/insertion/InsertionDesktop.h"
@@ -12,9 +13,6 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <fstream>
-#include <sstream>
 
 using namespace parlune;
 using namespace parlune::testing;
@@ -102,13 +100,6 @@ protected:
 private:
     std::shared_ptr<X11Clipboard> other_;
 };
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
 
 }  // namespace
 

@@ -1,14 +1,13 @@
 #include "linux/settings/FileSettingsStore.h"
 
 #include "core/log/Log.h"
+#include "fakes/Process.h"
+#include "fakes/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <map>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <regex>
@@ -27,10 +26,7 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 using Names = std::set<std::string>;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::readFile;
 
 void writeFile(const fs::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -61,7 +57,7 @@ Names asideNamesIn(const fs::path& folder) {
 }
 
 // Each test works in its own folder under /tmp and sees the lines the store logs.
-class SettingsFileTest : public testing::Test {
+class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string pattern = "/tmp/parlune-settings-XXXXXX";
@@ -195,7 +191,7 @@ struct UnreadableCase {
 // Test names in listings show the case name rather than its bytes.
 void PrintTo(const UnreadableCase& c, std::ostream* out) { *out << c.name; }
 
-class UnreadableFile : public SettingsFileTest, public testing::WithParamInterface<UnreadableCase> {};
+class UnreadableFile : public SettingsFileTest, public ::testing::WithParamInterface<UnreadableCase> {};
 
 TEST_P(UnreadableFile, IsMovedAsideIntactAndTheStoreStartsFromDefaults) {
     const std::string& contents = GetParam().contents;
@@ -205,7 +201,7 @@ TEST_P(UnreadableFile, IsMovedAsideIntactAndTheStoreStartsFromDefaults) {
 
     EXPECT_EQ(store.snapshot(), json::object());
     const Names aside = asideNamesIn(folder_);
-    ASSERT_EQ(aside.size(), 1u) << testing::PrintToString(namesIn(folder_));
+    ASSERT_EQ(aside.size(), 1u) << ::testing::PrintToString(namesIn(folder_));
     const fs::path asidePath = folder_ / *aside.begin();
     EXPECT_EQ(readFile(asidePath), contents);
     EXPECT_FALSE(fs::exists(path_));
@@ -223,14 +219,14 @@ TEST_P(UnreadableFile, IsMovedAsideIntactAndTheStoreStartsFromDefaults) {
 
 INSTANTIATE_TEST_SUITE_P(
     Contents, UnreadableFile,
-    testing::Values(UnreadableCase{"Garbage", "this is not json\n\x01\x02"},
-                    UnreadableCase{"TopLevelArray", R"([{"a": 1}])"},
-                    UnreadableCase{"TopLevelString", R"("settings")"},
-                    UnreadableCase{"Truncated", R"({"a": 1, "b": )"},
-                    UnreadableCase{"TrailingGarbage", R"({"a": 1} x)"},
-                    UnreadableCase{"InvalidUtf8", "{\"a\": \"\xC3\x28\"}"},
-                    UnreadableCase{"Empty", ""}),
-    [](const testing::TestParamInfo<UnreadableCase>& param) { return param.param.name; });
+    ::testing::Values(UnreadableCase{"Garbage", "this is not json\n\x01\x02"},
+                      UnreadableCase{"TopLevelArray", R"([{"a": 1}])"},
+                      UnreadableCase{"TopLevelString", R"("settings")"},
+                      UnreadableCase{"Truncated", R"({"a": 1, "b": )"},
+                      UnreadableCase{"TrailingGarbage", R"({"a": 1} x)"},
+                      UnreadableCase{"InvalidUtf8", "{\"a\": \"\xC3\x28\"}"},
+                      UnreadableCase{"Empty", ""}),
+    [](const ::testing::TestParamInfo<UnreadableCase>& param) { return param.param.name; });
 
 TEST_F(SettingsFileTest, UnreadableFilesInTheSameSecondKeepTheirOwnNames) {
     const auto fixedNow = [] { return std::chrono::system_clock::time_point(std::chrono::seconds(1'800'000'000)); };
@@ -305,7 +301,7 @@ struct WriteFailureCase {
 
 void PrintTo(const WriteFailureCase& c, std::ostream* out) { *out << c.name; }
 
-class WriteFailure : public SettingsFileTest, public testing::WithParamInterface<WriteFailureCase> {};
+class WriteFailure : public SettingsFileTest, public ::testing::WithParamInterface<WriteFailureCase> {};
 
 TEST_P(WriteFailure, IsLoggedAndTheValueIsKeptUntilALaterWriteSavesIt) {
     const WriteFailureCase& c = GetParam();
@@ -318,19 +314,19 @@ TEST_P(WriteFailure, IsLoggedAndTheValueIsKeptUntilALaterWriteSavesIt) {
 
     EXPECT_EQ(store.string("voice"), "calm");
     EXPECT_EQ(readFile(path), before);
-    ASSERT_EQ(warnings().size(), 1u) << testing::PrintToString(lines_);
+    ASSERT_EQ(warnings().size(), 1u) << ::testing::PrintToString(lines_);
     EXPECT_NE(warnings()[0].find("\"voice\""), std::string::npos) << warnings()[0];
 
     c.repair(folder_);
     store.setInteger("volume", 3);
 
     EXPECT_EQ(json::parse(readFile(path)).value("voice", ""), "calm");
-    EXPECT_EQ(warnings().size(), 1u) << testing::PrintToString(lines_);
+    EXPECT_EQ(warnings().size(), 1u) << ::testing::PrintToString(lines_);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, WriteFailure,
-    testing::Values(
+    ::testing::Values(
         WriteFailureCase{"FolderPathIsAFile", false,
                          [](const fs::path& folder) {
                              writeFile(folder / "blocker", "a file where the folder should be");
@@ -344,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
                              return folder / "settings.json";
                          },
                          [](const fs::path& folder) { fs::permissions(folder, fs::perms::owner_all); }}),
-    [](const testing::TestParamInfo<WriteFailureCase>& param) { return param.param.name; });
+    [](const ::testing::TestParamInfo<WriteFailureCase>& param) { return param.param.name; });
 
 // A settings file the store can neither read nor move aside.
 struct UntouchableCase {
@@ -356,7 +352,7 @@ struct UntouchableCase {
 
 void PrintTo(const UntouchableCase& c, std::ostream* out) { *out << c.name; }
 
-class UntouchableFile : public SettingsFileTest, public testing::WithParamInterface<UntouchableCase> {};
+class UntouchableFile : public SettingsFileTest, public ::testing::WithParamInterface<UntouchableCase> {};
 
 TEST_P(UntouchableFile, IsLeftAloneWhileTheStoreRunsInMemory) {
     const UntouchableCase& c = GetParam();
@@ -365,7 +361,7 @@ TEST_P(UntouchableFile, IsLeftAloneWhileTheStoreRunsInMemory) {
     const Names namesBefore = namesIn(folder_);
 
     FileSettingsStore store(path_);
-    ASSERT_EQ(warnings().size(), 1u) << testing::PrintToString(lines_);
+    ASSERT_EQ(warnings().size(), 1u) << ::testing::PrintToString(lines_);
     EXPECT_NE(warnings()[0].find(path_.string()), std::string::npos) << warnings()[0];
     EXPECT_EQ(store.snapshot(), json::object());
 
@@ -373,7 +369,7 @@ TEST_P(UntouchableFile, IsLeftAloneWhileTheStoreRunsInMemory) {
 
     EXPECT_EQ(store.integer("volume"), 7);
     EXPECT_EQ(store.snapshot(), json({{"volume", 7}}));
-    ASSERT_EQ(warnings().size(), 2u) << testing::PrintToString(lines_);
+    ASSERT_EQ(warnings().size(), 2u) << ::testing::PrintToString(lines_);
     EXPECT_NE(warnings()[1].find("\"volume\""), std::string::npos) << warnings()[1];
     Names namesAfter = namesIn(folder_);
     namesAfter.erase("settings.json.lock");
@@ -389,50 +385,25 @@ TEST_P(UntouchableFile, IsLeftAloneWhileTheStoreRunsInMemory) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, UntouchableFile,
-    testing::Values(UntouchableCase{"IsAFolder", false,
-                                    [](const fs::path& folder) {
-                                        fs::create_directory(folder / "settings.json");
-                                        writeFile(folder / "settings.json" / "inside", "kept");
-                                    },
-                                    std::nullopt},
-                    UntouchableCase{"NotReadable", true,
-                                    [](const fs::path& folder) {
-                                        writeFile(folder / "settings.json", R"({"secret": 1})");
-                                        fs::permissions(folder / "settings.json", fs::perms::none);
-                                    },
-                                    R"({"secret": 1})"},
-                    UntouchableCase{"GarbageInReadOnlyFolder", true,
-                                    [](const fs::path& folder) {
-                                        writeFile(folder / "settings.json", "garbage that cannot move");
-                                        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-                                    },
-                                    "garbage that cannot move"}),
-    [](const testing::TestParamInfo<UntouchableCase>& param) { return param.param.name; });
-
-// Sets or unsets environment variables for one test and restores them afterwards.
-class EnvironmentOverride {
-public:
-    void set(const char* name, const std::optional<std::string>& value) {
-        if (!saved_.count(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        apply(name, value);
-    }
-    ~EnvironmentOverride() {
-        for (const auto& [name, value] : saved_) apply(name.c_str(), value);
-    }
-
-private:
-    static void apply(const char* name, const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    std::map<std::string, std::optional<std::string>> saved_;
-};
+    ::testing::Values(UntouchableCase{"IsAFolder", false,
+                                      [](const fs::path& folder) {
+                                          fs::create_directory(folder / "settings.json");
+                                          writeFile(folder / "settings.json" / "inside", "kept");
+                                      },
+                                      std::nullopt},
+                      UntouchableCase{"NotReadable", true,
+                                      [](const fs::path& folder) {
+                                          writeFile(folder / "settings.json", R"({"secret": 1})");
+                                          fs::permissions(folder / "settings.json", fs::perms::none);
+                                      },
+                                      R"({"secret": 1})"},
+                      UntouchableCase{"GarbageInReadOnlyFolder", true,
+                                      [](const fs::path& folder) {
+                                          writeFile(folder / "settings.json", "garbage that cannot move");
+                                          fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+                                      },
+                                      "garbage that cannot move"}),
+    [](const ::testing::TestParamInfo<UntouchableCase>& param) { return param.param.name; });
 
 struct DefaultPathCase {
     std::string name;
@@ -442,23 +413,23 @@ struct DefaultPathCase {
 
 void PrintTo(const DefaultPathCase& c, std::ostream* out) { *out << c.name; }
 
-class DefaultPath : public testing::TestWithParam<DefaultPathCase> {};
+class DefaultPath : public ::testing::TestWithParam<DefaultPathCase> {};
 
 TEST_P(DefaultPath, FollowsXdgConfigHome) {
-    EnvironmentOverride environment;
-    environment.set("HOME", "/home/tester");
-    environment.set("XDG_CONFIG_HOME", GetParam().xdgConfigHome);
+    const auto& xdgConfigHome = GetParam().xdgConfigHome;
+    testing::ScopedEnvironment home("HOME", "/home/tester");
+    testing::ScopedEnvironment configHome("XDG_CONFIG_HOME", xdgConfigHome ? xdgConfigHome->c_str() : nullptr);
 
     EXPECT_EQ(FileSettingsStore::defaultPath(), fs::path(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Environment, DefaultPath,
-    testing::Values(DefaultPathCase{"Set", "/xdg/config", "/xdg/config/parlune/settings.json"},
-                    DefaultPathCase{"Unset", std::nullopt, "/home/tester/.config/parlune/settings.json"},
-                    DefaultPathCase{"Empty", "", "/home/tester/.config/parlune/settings.json"},
-                    DefaultPathCase{"Relative", "relative/config", "/home/tester/.config/parlune/settings.json"}),
-    [](const testing::TestParamInfo<DefaultPathCase>& param) { return param.param.name; });
+    ::testing::Values(DefaultPathCase{"Set", "/xdg/config", "/xdg/config/parlune/settings.json"},
+                      DefaultPathCase{"Unset", std::nullopt, "/home/tester/.config/parlune/settings.json"},
+                      DefaultPathCase{"Empty", "", "/home/tester/.config/parlune/settings.json"},
+                      DefaultPathCase{"Relative", "relative/config", "/home/tester/.config/parlune/settings.json"}),
+    [](const ::testing::TestParamInfo<DefaultPathCase>& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace parlune

@@ -3,39 +3,28 @@
 #include "SpeechTesting.h"
 
 #include "PrivateSoundServer.h"
-#include "fakes/Process.h"
+#include "fakes/PrivateUserFolders.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <samplerate.h>
 #include <sndfile.h>
 
-#include <filesystem>
-#include <fstream>
-
 using namespace parlune;
 using namespace parlune::testing;
-namespace fs = std::filesystem;
 
 namespace {
 
-class Dictate : public ::testing::Test {
+class Dictate : public ::testing::Test, protected PrivateUserFolders {
 protected:
-    ProcessResult run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), PARLUNE_BINARY);
-        return runProcess(arguments,
-                          {{"XDG_CONFIG_HOME", home.path() + "/config"}, {"XDG_CONFIG_DIRS", home.path() + "/site"},
-                           {"XDG_DATA_HOME", home.path() + "/data"}},
-                          std::chrono::seconds(120));
+    ProcessResult run(const std::vector<std::string>& arguments) {
+        return PrivateUserFolders::run(arguments, {}, std::chrono::seconds(120));
     }
     // The local model server's address: a loopback port nothing listens on.
     void deployNoLocalModel() {
-        const fs::path path = fs::path(home.path()) / "config/parlune/deployment.json";
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << nlohmann::json{{"localModelBaseURL", "http://127.0.0.1:" + std::to_string(PrivateSoundServer::freeLoopbackPort())}}.dump();
+        writeDeployment("config",
+                        {{"localModelBaseURL", "http://127.0.0.1:" + std::to_string(PrivateSoundServer::freeLoopbackPort())}});
     }
-
-    TemporaryFolder home;
 };
 
 // `samples` (16 kHz mono) as a 44.1 kHz stereo WAV file.
@@ -66,7 +55,7 @@ void writeCdQuality(const SpeechSamples& samples, const std::string& path) {
 
 TEST_F(Dictate, PrintsTheTextOfARecordingAtAnyRateAndChannelCount) {
     const auto sample = fliteSamples()[0];
-    const std::string converted = home.path() + "/stereo-44k.wav";
+    const std::string converted = path() + "/stereo-44k.wav";
     writeCdQuality(loadSpeech(sample.file), converted);
     deployNoLocalModel();
 
@@ -93,15 +82,15 @@ TEST_F(Dictate, KnowsTheWordsOfThePersonalDictionary) {
 }
 
 TEST_F(Dictate, BadInputEndsWithAClearMessage) {
-    const std::string notAudio = home.path() + "/notes.wav";
-    { std::ofstream(notAudio) << "not a sound file"; }
+    const std::string notAudio = path() + "/notes.wav";
+    writeFile(notAudio, "not a sound file");
     const struct {
         std::vector<std::string> arguments;
         int exitCode;
         std::string errorStart;
     } cases[] = {
         {{"dictate", notAudio}, 1, "parlune: " + notAudio + " is not an audio file libsndfile can read: "},
-        {{"dictate", home.path() + "/missing.wav"}, 1, "parlune: " + home.path() + "/missing.wav is not an audio file"},
+        {{"dictate", path() + "/missing.wav"}, 1, "parlune: " + path() + "/missing.wav is not an audio file"},
         {{"dictate", "a.wav", "b.wav"}, 2, "parlune: dictate takes one file"},
         {{"dictate", "--style", "Poetic"}, 2, "parlune: unknown style 'Poetic' (casual, standard or formal)"},
         {{"dictate", "--provider"}, 2, "parlune: --provider needs a value"},
