@@ -60,6 +60,11 @@ DesktopApplication::DesktopApplication(std::unique_ptr<SingleInstance> instance)
                 reported = true;
             }, Qt::DirectConnection);
         }
+        // Once the window is on screen, the recording indicator is drawn once out of sight, so
+        // that the first press does not wait for its first drawing.
+        QObject::connect(mainWindow_.get(), &QQuickWindow::frameSwapped, &shell_,
+                         [this] { platform_.indicator->panel().warmUp(); },
+                         static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
         mainWindow_->show();
     }
     tray_ = std::make_unique<TrayIcon>(*model_, trayPanel_.get());
