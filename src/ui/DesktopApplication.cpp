@@ -60,10 +60,18 @@ DesktopApplication::DesktopApplication(std::unique_ptr<SingleInstance> instance)
                 reported = true;
             }, Qt::DirectConnection);
         }
+        // Once the window is on screen, the recording indicator is drawn once out of sight, so
+        // that the first press does not wait for its first drawing; start-up is then over.
+        QObject::connect(
+            mainWindow_.get(), &QQuickWindow::frameSwapped, &shell_,
+            [this] {
+                platform_.indicator->panel().warmUp();
+                if (qEnvironmentVariableIsSet("PARLUNE_REPORT_SPEECH_READY")) reportSpeechReadiness();
+            },
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
         mainWindow_->show();
     }
     tray_ = std::make_unique<TrayIcon>(*model_, trayPanel_.get());
-    if (qEnvironmentVariableIsSet("PARLUNE_REPORT_SPEECH_READY")) reportSpeechReadiness();
 
     QObject::connect(&shell_, &ShellController::checkForUpdatesRequested, &shell_, [this] { updater_->checkForUpdates(); });
     if (instance_ && instance_->listen()) {
@@ -80,7 +88,8 @@ DesktopApplication::~DesktopApplication() {
 }
 
 // For tests and benchmarks that drive the application from outside: one line on standard error
-// once the recogniser has answered (a hotkey press before that would find it still loading).
+// once start-up is over and the recogniser has answered (a hotkey press before that would find it
+// still loading, or wait for the start-up drawing).
 void DesktopApplication::reportSpeechReadiness() {
     auto& manager = *platform_.bundle.dictationManager;
     auto report = [](SpeechAuthorizationStatus status) {

@@ -34,6 +34,13 @@ bool NotchPanel::createWindow() {
     return true;
 }
 
+void NotchPanel::warmUp() {
+    if (state_ != State::hidden || QGuiApplication::primaryScreen() == nullptr || !createWindow()) return;
+    window_->setProperty("progress", 1.0);
+    window_->grabWindow();
+    delete window_;
+}
+
 void NotchPanel::place() {
     if (!window_) return;
     QScreen* screen = QGuiApplication::primaryScreen();

@@ -32,6 +32,11 @@ public:
     // until the pointer has left. Does nothing when the panel is not shown.
     void hide();
 
+    // Makes the panel's window and draws it once off screen, fully slid in, then drops it, so that
+    // the first show() finds the QML compiled and the renderer's shaders built instead of paying
+    // for them while the user waits. Does nothing while the panel has a window.
+    void warmUp();
+
     bool isShown() const { return state_ == State::shown; }
     // The window while it exists (from show() until the hide animation has finished).
     QQuickWindow* window() const { return window_; }
