@@ -45,7 +45,9 @@ PrivateSoundServer::~PrivateSoundServer() = default;
 std::string PrivateSoundServer::address() const { return "unix:" + folder_.path() + "/run/pulse/native"; }
 
 ProcessResult PrivateSoundServer::play(const std::string& wav) const {
-    return runProcess({"/usr/bin/paplay", "--server", address(), "-d", "vmic", wav}, {}, 30s);
+    // A short buffer paces the playback like a speaker: with paplay's default two seconds the sink
+    // may take the start of the file in one burst, before a recorder that has just connected reads.
+    return runProcess({"/usr/bin/paplay", "--server", address(), "-d", "vmic", "--latency-msec=40", wav}, {}, 30s);
 }
 
 int PrivateSoundServer::freeLoopbackPort() {
