@@ -2,6 +2,7 @@
 
 #include "core/log/Log.h"
 #include "linux/http/CurlHttpClient.h"
+#include "linux/platform/PosixFiles.h"
 #include "linux/platform/XdgPaths.h"
 
 #include <openssl/evp.h>
@@ -23,33 +24,9 @@ extern char** environ;
 
 namespace parlune {
 namespace fs = std::filesystem;
+using files::Descriptor;
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool writeAll(int fd, const std::string& data) {
-    std::size_t written = 0;
-    while (written < data.size()) {
-        const auto count = ::write(fd, data.data() + written, data.size() - written);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
-        written += static_cast<std::size_t>(count);
-    }
-    return true;
-}
 
 // The HTTP client, started at the first request: programs that never reach the backend start no
 // transfer thread (which would also take signals meant for their main thread).
@@ -74,34 +51,23 @@ fs::path FileSessionStorage::fileFor(std::string_view key) const { return folder
 
 std::optional<std::string> FileSessionStorage::read(std::string_view key) {
     Descriptor fd(::open(fileFor(key).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
-    if (fd.get() < 0) return std::nullopt;
+    if (!fd) return std::nullopt;
     std::string text;
-    char buffer[4096];
-    for (;;) {
-        const auto count = ::read(fd.get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return std::nullopt;
-        if (count == 0) break;
-        text.append(buffer, static_cast<std::size_t>(count));
-        if (text.size() > 1024 * 1024) return std::nullopt;  // no session is this large
-    }
+    if (files::readAll(fd.get(), text) != 0) return std::nullopt;
+    if (text.size() > 1024 * 1024) return std::nullopt;  // no session is this large
     return text;
 }
 
 bool FileSessionStorage::write(std::string_view key, const std::string& value) {
-    std::error_code error;
-    if (!fs::is_directory(folder_, error)) {
-        fs::create_directories(folder_.parent_path(), error);
-        if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
+    if (files::makeFolders(folder_) != 0) return false;
     const auto target = fileFor(key);
     auto temporary = target;
     temporary += ".new-" + std::to_string(::getpid());
     ::unlink(temporary.c_str());
     {
         Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600));
-        if (fd.get() < 0) return false;
-        if (::fchmod(fd.get(), 0600) != 0 || !writeAll(fd.get(), value) || ::fsync(fd.get()) != 0) {
+        if (!fd) return false;
+        if (::fchmod(fd.get(), 0600) != 0 || files::writeAll(fd.get(), value) != 0 || ::fsync(fd.get()) != 0) {
             ::unlink(temporary.c_str());
             return false;
         }
@@ -110,8 +76,7 @@ bool FileSessionStorage::write(std::string_view key, const std::string& value) {
         ::unlink(temporary.c_str());
         return false;
     }
-    Descriptor directory(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.get() >= 0) ::fsync(directory.get());
+    files::syncFolder(folder_);
     return true;
 }
 

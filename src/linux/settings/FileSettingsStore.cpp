@@ -1,6 +1,7 @@
 #include "linux/settings/FileSettingsStore.h"
 
 #include "core/log/Log.h"
+#include "linux/platform/PosixFiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +25,11 @@ namespace {
 
 using nlohmann::json;
 namespace fs = std::filesystem;
+using files::Descriptor;
+using files::makeFolders;
+using files::readAll;
+using files::syncFolder;
+using files::writeAll;
 
 // How long a write waits for another process to release the lock before giving up on saving.
 constexpr auto lockPatience = std::chrono::seconds(3);
@@ -32,78 +38,6 @@ constexpr auto lockPollInterval = std::chrono::milliseconds(2);
 constexpr int maxAsideAttempts = 1000;
 
 std::string errorText(int error) { return std::error_code(error, std::generic_category()).message(); }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() { reset(); }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now and reports close's errno (0 on success); a later destruction does nothing.
-    int close() {
-        const int fd = std::exchange(fd_, -1);
-        if (fd < 0) return 0;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
-// errno of the first failing step, 0 when everything succeeded.
-int writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
-int readAll(int fd, std::string& out) {
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (got == 0) return 0;
-        out.append(buffer, static_cast<std::size_t>(got));
-    }
-}
-
-// Creates the missing folders of `folder` with mode 0700.
-int makeFolders(const fs::path& folder) {
-    if (folder.empty()) return 0;
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-    if (errno != ENOENT) return errno;
-    if (folder.has_parent_path() && folder.parent_path() != folder) {
-        if (const int error = makeFolders(folder.parent_path()); error != 0) return error;
-    }
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    return 0;
-}
-
-int syncFolder(const fs::path& folder) {
-    Descriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd) return errno;
-    // Some file systems cannot sync a folder at all; nothing more can be done there.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL) return errno;
-    return 0;
-}
 
 // Moves `from` to `to` unless `to` exists. errno, EEXIST when `to` is taken.
 int renameNoReplace(const fs::path& from, const fs::path& to) {
